@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs the Debian packages that building and testing need. Safe to run again: the
+# package lists are only refreshed when something is missing.
+set -eu
+packages="make cmake g++-mingw-w64-x86-64-posix wine wine64 nlohmann-json3-dev googletest
+libz-mingw-w64-dev python3 openssl"
+missing=""
+for package in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+        missing="$missing $package"
+    fi
+done
+[ -n "$missing" ] || exit 0
+echo "installing:$missing"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing

@@ -1,0 +1,45 @@
+#!/bin/sh
+# Makes sure the build's Wine prefix exists and its wine server runs.
+# Usage: prepare-prefix.sh BUILD_DIR
+# Creation happens once (a stamp file marks a finished prefix) and is serialised with a lock,
+# so parallel test processes wait for one another instead of racing.
+set -eu
+mkdir -p "$1"
+build_dir=$(cd "$1" && pwd)
+harness_dir=$(cd "$(dirname "$0")" && pwd)
+. "$harness_dir/prefix-env.sh"
+stamp="$WINEPREFIX/.hub-prefix-ready"
+
+# Wine's processes outlive this script: they get no standard streams and not the lock.
+quiet() {
+    "$@" </dev/null >/dev/null 2>&1 9>&-
+}
+
+create_prefix() {
+    quiet wineboot -i
+    # A new prefix links the user's shell folders to the host's home: make them real folders.
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+        if [ -L "$link" ]; then
+            rm "$link"
+            mkdir "$link"
+        fi
+    done
+    quiet wine winecfg -v win10
+    quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11,null /f
+    for hook in "$harness_dir"/prefix.d/*.sh; do
+        [ -e "$hook" ] && . "$hook"
+    done
+    printf 'Orvantis Hub test prefix\r\n' >"$WINEPREFIX/drive_c/hub-test-prefix.txt"
+    touch "$stamp"
+}
+
+exec 9>"$build_dir/wineprefix.lock"
+flock 9
+if [ ! -f "$stamp" ]; then
+    quiet wineserver -k || true
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$HOME" "$WINEPREFIX"
+fi
+quiet wineserver -p60 || true
+[ -f "$stamp" ] || create_prefix

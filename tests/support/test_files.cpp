@@ -1,0 +1,89 @@
+#include "support/test_files.h"
+
+#include "util/paths.h"
+#include "util/text.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <fstream>
+#include <stdexcept>
+
+namespace hub::test {
+
+namespace {
+
+std::filesystem::path uniqueTempFolder() {
+    static std::atomic<unsigned> counter{0};
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    if (length == 0 || length > MAX_PATH) {
+        throw std::runtime_error("no temporary folder");
+    }
+    const std::filesystem::path base(std::wstring(buffer, length));
+    for (;;) {
+        auto candidate =
+            base / (L"hub-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                    std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(counter++));
+        if (std::filesystem::create_directories(candidate)) {
+            return candidate;
+        }
+    }
+}
+
+bool endsWithSeparator(const std::string& path) {
+    return !path.empty() && (path.back() == '/' || path.back() == '\\');
+}
+
+} // namespace
+
+TempFolder::TempFolder() : path_(uniqueTempFolder()) {}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) {
+        throw std::runtime_error("cannot read " + pathToUtf8(file));
+    }
+    return std::string(std::istreambuf_iterator<char>(stream), {});
+}
+
+void writeFile(const std::filesystem::path& file, std::string_view content) {
+    std::ofstream stream(file, std::ios::binary | std::ios::trunc);
+    stream.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!stream.flush()) {
+        throw std::runtime_error("cannot write " + pathToUtf8(file));
+    }
+}
+
+void makeTree(const std::filesystem::path& root, const FileTree& tree) {
+    std::filesystem::create_directories(root);
+    for (const auto& [relative, content] : tree) {
+        const auto path = (root / toWide(relative)).lexically_normal();
+        if (endsWithSeparator(relative)) {
+            std::filesystem::create_directories(path);
+            continue;
+        }
+        std::filesystem::create_directories(path.parent_path());
+        writeFile(path, content);
+    }
+}
+
+FileTree readTree(const std::filesystem::path& root) {
+    FileTree tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        auto relative = pathToUtf8(entry.path().lexically_relative(root).generic_wstring());
+        if (entry.is_directory()) {
+            tree.emplace(relative + "/", "");
+        } else {
+            tree.emplace(relative, readFile(entry.path()));
+        }
+    }
+    return tree;
+}
+
+} // namespace hub::test

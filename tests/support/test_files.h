@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace hub::test {
+
+// A new empty folder under the system temporary folder, removed with everything in it when
+// the object goes out of scope.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& path() const noexcept { return path_; }
+    [[nodiscard]] std::filesystem::path operator/(const std::filesystem::path& child) const {
+        return path_ / child;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Whole-file helpers; they fail the running test (by throwing) when the file cannot be used.
+std::string readFile(const std::filesystem::path& file);
+void writeFile(const std::filesystem::path& file, std::string_view content);
+
+// Relative path (with '/' or '\') to content; a path ending in a separator is a folder.
+using FileTree = std::map<std::string, std::string>;
+
+// Creates the tree below root, making parent folders as needed.
+void makeTree(const std::filesystem::path& root, const FileTree& tree);
+
+// The files and folders below root in the same form, for comparing whole trees.
+FileTree readTree(const std::filesystem::path& root);
+
+} // namespace hub::test

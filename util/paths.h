@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace hub {
+
+// The path's native text as UTF-8; fails with "invalid UTF-16 text".
+std::string pathToUtf8(const std::filesystem::path& path);
+
+// Lexical comparison ignoring case: "." and ".." resolved, separators folded, trailing
+// separators ignored except a drive root's. No file system access; relative stays relative.
+bool samePath(const std::filesystem::path& a, const std::filesystem::path& b) noexcept;
+
+// The last component as UTF-8, for naming a file or folder in a user message.
+std::string leafName(const std::filesystem::path& path);
+
+} // namespace hub

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace hub {
+
+// The system's English text for a Windows error code, without trailing line breaks, blanks
+// or full stops; "Windows error " and the unsigned code when the system has no text.
+std::string windowsErrorText(std::uint32_t code) noexcept;
+
+// A runtime error reading message + ": " + windowsErrorText(code).
+std::runtime_error windowsError(std::string_view message, std::uint32_t code);
+
+} // namespace hub

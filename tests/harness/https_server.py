@@ -210,6 +210,7 @@ class ControlHandler(QuietHandler):
 
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
+    request_queue_size = 64
 
     def handle_error(self, request, client_address):
         # Clients that give up (time-out tests, cancelled downloads) are expected here.

@@ -9,6 +9,8 @@ build_dir=$(cd "$1" && pwd)
 harness_dir=$(cd "$(dirname "$0")" && pwd)
 . "$harness_dir/prefix-env.sh"
 stamp="$WINEPREFIX/.hub-prefix-ready"
+# A prefix is made anew when the scripts that make it change (a new hook, say).
+recipe=$(cat "$harness_dir/prepare-prefix.sh" "$harness_dir"/prefix.d/*.sh 2>/dev/null | cksum)
 
 # Wine's processes outlive this script: they get no standard streams and not the lock.
 quiet() {
@@ -31,12 +33,13 @@ create_prefix() {
         [ -e "$hook" ] && . "$hook"
     done
     printf 'Orvantis Hub test prefix\r\n' >"$WINEPREFIX/drive_c/hub-test-prefix.txt"
-    touch "$stamp"
+    echo "$recipe" >"$stamp"
 }
 
 exec 9>"$build_dir/wineprefix.lock"
 flock 9
-if [ ! -f "$stamp" ]; then
+if [ "$(cat "$stamp" 2>/dev/null)" != "$recipe" ]; then
+    rm -f "$stamp"
     quiet wineserver -k || true
     rm -rf "$WINEPREFIX"
     mkdir -p "$HOME" "$WINEPREFIX"

@@ -1,0 +1,70 @@
+#include "update/update_tool.h"
+
+#include "app/executable_folder.h"
+#include "util/paths.h"
+#include "util/unique_handle.h"
+#include "util/windows_error.h"
+
+#include <windows.h>
+
+#include <string>
+#include <system_error>
+
+namespace hub {
+
+namespace {
+
+bool isRegularFile(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+bool entryExists(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// Starts the program with its folder as working folder and leaves it running.
+void startDetached(const std::filesystem::path& program, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + program.native() + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
+    const std::filesystem::path folder = program.parent_path();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT | CREATE_NEW_PROCESS_GROUP |
+                            CREATE_DEFAULT_ERROR_MODE,
+                        nullptr, folder.c_str(), &startup, &started)) {
+        throw windowsError("Unable to start " + leafName(program), GetLastError());
+    }
+    UniqueHandle process(started.hProcess);
+    UniqueHandle thread(started.hThread);
+}
+
+} // namespace
+
+std::filesystem::path locateUpdateTool(const std::filesystem::path& programFolder) {
+    const std::filesystem::path root = programFolder.parent_path();
+    if (entryExists(root / ".portable") || !isRegularFile(programFolder / "sq.version")) {
+        return {};
+    }
+    std::filesystem::path tool = root / "Update.exe";
+    return isRegularFile(tool) ? tool : std::filesystem::path{};
+}
+
+std::filesystem::path locateUpdateToolBesideExecutable() {
+    try {
+        return locateUpdateTool(executableFolder());
+    } catch (const std::runtime_error&) {
+        return {};
+    }
+}
+
+void startUninstaller(const std::filesystem::path& updateTool) {
+    startDetached(updateTool, L"uninstall");
+}
+
+} // namespace hub

@@ -1,6 +1,5 @@
 #include "update/update_tool.h"
 
-#include "app/executable_folder.h"
 #include "util/paths.h"
 #include "util/unique_handle.h"
 #include "util/windows_error.h"
@@ -8,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace hub {
@@ -25,10 +25,10 @@ bool entryExists(const std::filesystem::path& path) {
 }
 
 // Starts the program with its folder as working folder and leaves it running.
-void startDetached(const std::filesystem::path& program, const std::wstring& arguments) {
+void startDetached(const std::filesystem::path& program, std::wstring_view arguments) {
     std::wstring commandLine = L"\"" + program.native() + L"\"";
     if (!arguments.empty()) {
-        commandLine += L" " + arguments;
+        commandLine.append(L" ").append(arguments);
     }
     const std::filesystem::path folder = program.parent_path();
     STARTUPINFOW startup{};
@@ -53,14 +53,6 @@ std::filesystem::path locateUpdateTool(const std::filesystem::path& programFolde
     }
     std::filesystem::path tool = root / "Update.exe";
     return isRegularFile(tool) ? tool : std::filesystem::path{};
-}
-
-std::filesystem::path locateUpdateToolBesideExecutable() {
-    try {
-        return locateUpdateTool(executableFolder());
-    } catch (const std::runtime_error&) {
-        return {};
-    }
 }
 
 void startUninstaller(const std::filesystem::path& updateTool) {

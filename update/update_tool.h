@@ -10,9 +10,6 @@ namespace hub {
 // anything that is not such an installation.
 std::filesystem::path locateUpdateTool(const std::filesystem::path& programFolder);
 
-// The same for the running executable; empty when its folder cannot be found.
-std::filesystem::path locateUpdateToolBesideExecutable();
-
 // Starts the tool's uninstaller and returns at once; the tool ends the hub itself.
 void startUninstaller(const std::filesystem::path& updateTool);
 

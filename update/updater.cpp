@@ -1,5 +1,6 @@
 #include "update/updater.h"
 
+#include "app/executable_folder.h"
 #include "update/update_tool.h"
 
 #include <algorithm>
@@ -89,7 +90,11 @@ bool Updater::applyUpdateOnExit() {
 }
 
 std::filesystem::path Updater::locateUpdateTool() {
-    return locateUpdateToolBesideExecutable();
+    try {
+        return hub::locateUpdateTool(executableFolder());
+    } catch (const std::runtime_error&) {
+        return {};
+    }
 }
 
 void Updater::checkInBackground() noexcept {

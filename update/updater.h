@@ -33,7 +33,8 @@ public:
     // framework took it. Only in state "ready"; called once, while the hub shuts down.
     bool applyUpdateOnExit();
 
-    // The framework's "Update.exe" that uninstalls the hub; empty when there is none.
+    // The framework's "Update.exe" that uninstalls the hub, found from the executable's
+    // folder; empty when there is none.
     static std::filesystem::path locateUpdateTool();
 
 private:

@@ -23,14 +23,25 @@ bool hasCurrentInterface(HMODULE module) {
     return GetProcAddress(module, "vpkc_new_source_github") != nullptr;
 }
 
+// Loads without the loader's own error boxes: a damaged library only turns updating off. The
+// full path and the altered search path keep a stray copy elsewhere from being used, and let
+// the library find its own dependencies beside itself.
+HMODULE loadQuietly(const std::filesystem::path& file) {
+    DWORD previousMode = 0;
+    const bool quiet =
+        SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != FALSE;
+    const HMODULE module = LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (quiet) {
+        SetThreadErrorMode(previousMode, nullptr);
+    }
+    return module;
+}
+
 } // namespace
 
 std::unique_ptr<VelopackLibrary>
 VelopackLibrary::load(const std::filesystem::path& folder) noexcept {
-    const std::filesystem::path file = folder / fileName;
-    // The full path and the altered search path keep a stray copy elsewhere from being used,
-    // and let the library find its own dependencies beside itself.
-    const HMODULE module = LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    const HMODULE module = loadQuietly(folder / fileName);
     if (module == nullptr) {
         return nullptr;
     }

@@ -1,9 +1,9 @@
 #include "update/update_tool.h"
 
-#include "app/executable_folder.h"
-#include "fake_velopack.h"
+#include "hook_probe.h"
 #include "update/updater.h"
 #include "util/paths.h"
+#include "util/text.h"
 
 #include <gtest/gtest.h>
 
@@ -48,25 +48,29 @@ TEST(UpdateToolTest, NotFoundOutsideAnInstallation) {
     }
 }
 
-TEST(UpdateToolTest, TheTestsThemselvesAreNoInstallation) {
-    EXPECT_EQ(locateUpdateToolBesideExecutable(), locateUpdateTool(executableFolder()));
-    EXPECT_EQ(Updater::locateUpdateTool(), std::filesystem::path{});
+// The hub looks from its own executable's folder.
+TEST(UpdateToolTest, FoundFromTheRunningProgram) {
+    test::TempFolder root;
+    test::makeTree(root.path(), installed);
+    const test::HookProbe probe(root / "current" / "hub.exe");
+    ASSERT_EQ(probe.run(L"locate-update-tool"), test::HookProbe::wentOnExitCode);
+    const std::string prefix = "update tool: ";
+    const std::string record = probe.record();
+    ASSERT_EQ(record.rfind(prefix, 0), 0u) << record;
+    EXPECT_TRUE(samePath(toWide(trimmed(record.substr(prefix.size()))), root / "Update.exe"))
+        << record;
+    EXPECT_EQ(Updater::locateUpdateTool(), std::filesystem::path{}) << "the tests are no install";
 }
 
 TEST(UpdateToolTest, StartsTheUninstallerDetached) {
     test::TempFolder root;
     test::makeTree(root.path(), installed);
-    const auto tool = root / "Update.exe";
-    std::filesystem::copy_file(test::testFolder() / "update-probe" / "update_hook_probe.exe", tool,
-                               std::filesystem::copy_options::overwrite_existing);
-    const auto record = root / "record.txt";
-    test::ScopedEnvironmentVariable variable(L"HUB_PROBE_RECORD", record);
+    const test::HookProbe tool(root / "Update.exe");
 
     startUninstaller(locateUpdateTool(root / "current"));
 
-    EXPECT_TRUE(test::waitFor([&] {
-        return std::filesystem::exists(record) && test::readFile(record) == "went on uninstall\n";
-    }));
+    EXPECT_TRUE(test::waitFor([&] { return tool.record() == "went on uninstall\n"; }))
+        << tool.record();
 }
 
 TEST(UpdateToolTest, AToolThatCannotStartIsReported) {

@@ -36,7 +36,14 @@ TEST(VelopackLibraryTest, RefusesAFileThatIsNoLibrary) {
 // A library of the older interface generation hands out update records of another layout;
 // it must never be used.
 TEST(VelopackLibraryTest, RefusesTheOlderInterface) {
-    EXPECT_EQ(VelopackLibrary::load(test::testFolder() / "velopack-old"), nullptr);
+    const auto folder = test::testFolder() / "velopack-old";
+    const HMODULE old = LoadLibraryExW((folder / VelopackLibrary::fileName).c_str(), nullptr,
+                                       LOAD_WITH_ALTERED_SEARCH_PATH);
+    ASSERT_NE(old, nullptr);
+    EXPECT_NE(GetProcAddress(old, "vpkc_check_for_updates"), nullptr);
+    EXPECT_EQ(GetProcAddress(old, "vpkc_new_source_github"), nullptr) << "not the current one";
+    EXPECT_EQ(VelopackLibrary::load(folder), nullptr);
+    FreeLibrary(old);
 }
 
 // The library writes one NUL past what it copies; the whole message must arrive all the same.

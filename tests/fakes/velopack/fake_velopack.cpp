@@ -17,6 +17,7 @@
 //   "base"           a base release with these overrides
 //   "deltas"         the number of delta packages
 //   "progress"       the progress values the download reports, in order
+//   "progressPauseMs" the pause after each progress report
 //   "holdDownload"   name of an event the download waits for after reporting progress
 //   "downloadError"  the download fails with this last-error text
 //   "applyError"     the hand-over for installation after exit fails with this text
@@ -242,6 +243,19 @@ std::string narrow(const wchar_t* text) {
 
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
 
+// Results of one byte (bool, and the signed byte of the update check) come back in the lowest
+// register byte with garbage in the bytes above, as a caller that reads them as a wider type
+// (a Win32 BOOL, an int) would find.
+using ByteResult = std::uint32_t;
+
+namespace {
+
+ByteResult inLowByte(int value) {
+    return 0x5A5A5A00u | static_cast<std::uint8_t>(value);
+}
+
+} // namespace
+
 // Runs a hook and ends the process when launched with a hook switch and a version, as the
 // library does; otherwise returns and the program goes on.
 FAKE_EXPORT void vpkc_app_run(void* userData) {
@@ -259,29 +273,27 @@ FAKE_EXPORT void vpkc_app_run(void* userData) {
     LocalFree(arguments);
 }
 
-FAKE_EXPORT bool vpkc_new_update_manager(const char* urlOrPath, void* options, void* locator,
-                                         void** outManager) {
+FAKE_EXPORT ByteResult vpkc_new_update_manager(const char* urlOrPath, void* options, void* locator,
+                                               void** outManager) {
     setLastError("");
     const json script = readScript();
     record(script, "new_update_manager url=" + text(urlOrPath) +
                        " options=" + (options == nullptr ? "null" : "set") +
                        " locator=" + (locator == nullptr ? "null" : "set"));
     if (!outcome(script, "managerError")) {
-        return false;
+        return inLowByte(false);
     }
     *outManager = new Manager{script};
-    return true;
+    return inLowByte(true);
 }
 
-FAKE_EXPORT bool vpkc_is_portable(void* manager) {
+FAKE_EXPORT ByteResult vpkc_is_portable(void* manager) {
     const json& script = static_cast<Manager*>(manager)->script;
     record(script, "is_portable");
-    return script.value("portable", false);
+    return inLowByte(script.value("portable", false));
 }
 
-// The result is a signed byte in the lowest register byte; the bytes above it are garbage,
-// as a caller that reads the result as a wider type would find.
-FAKE_EXPORT std::uint32_t vpkc_check_for_updates(void* manager, UpdateInfo** outInfo) {
+FAKE_EXPORT ByteResult vpkc_check_for_updates(void* manager, UpdateInfo** outInfo) {
     const json& script = static_cast<Manager*>(manager)->script;
     waitForRelease(script, "holdCheck");
     const int result = script.value("check", 1);
@@ -292,7 +304,7 @@ FAKE_EXPORT std::uint32_t vpkc_check_for_updates(void* manager, UpdateInfo** out
     if (result == 0 && !script.value("noInfo", false)) {
         *outInfo = makeInfo(script);
     }
-    return 0x5A5A5A00u | static_cast<std::uint8_t>(result);
+    return inLowByte(result);
 }
 
 FAKE_EXPORT void vpkc_free_update_info(UpdateInfo* info) {
@@ -319,39 +331,43 @@ FAKE_EXPORT void vpkc_free_update_info(UpdateInfo* info) {
     delete info;
 }
 
-FAKE_EXPORT bool vpkc_download_updates(void* manager, UpdateInfo* info, ProgressCallback progress,
-                                       void* userData) {
+FAKE_EXPORT ByteResult vpkc_download_updates(void* manager, UpdateInfo* info,
+                                             ProgressCallback progress, void* userData) {
     const json& script = static_cast<Manager*>(manager)->script;
     if (!acceptInput(script, complete(info), "download")) {
-        return false;
+        return inLowByte(false);
     }
     record(script, "download version=" + text(info->TargetFullRelease->Version) +
                        " file=" + text(info->TargetFullRelease->FileName) +
                        " base=" + (info->BaseRelease == nullptr ? "none" : "set") +
                        " deltas=" + std::to_string(info->DeltasToTargetCount));
+    const DWORD pause = script.value("progressPauseMs", DWORD{0});
     for (const json& value : script.value("progress", json::array())) {
         if (progress != nullptr) {
             progress(userData, value.get<std::size_t>());
         }
+        if (pause > 0) {
+            Sleep(pause);
+        }
     }
     waitForRelease(script, "holdDownload");
     record(script, "download ended");
-    return outcome(script, "downloadError");
+    return inLowByte(outcome(script, "downloadError"));
 }
 
-FAKE_EXPORT bool vpkc_wait_exit_then_apply_updates(void* manager, Asset* asset, bool silent,
-                                                   bool restart, char** restartArgs,
-                                                   std::size_t restartArgsCount) {
+FAKE_EXPORT ByteResult vpkc_wait_exit_then_apply_updates(void* manager, Asset* asset, bool silent,
+                                                         bool restart, char** restartArgs,
+                                                         std::size_t restartArgsCount) {
     const json& script = static_cast<Manager*>(manager)->script;
     if (!acceptInput(script, complete(asset), "apply")) {
-        return false;
+        return inLowByte(false);
     }
     record(script, "apply version=" + text(asset->Version) + " file=" + text(asset->FileName) +
                        " silent=" + (silent ? "true" : "false") +
                        " restart=" + (restart ? "true" : "false") +
                        " args=" + (restartArgs == nullptr ? "null" : "set") + " " +
                        std::to_string(restartArgsCount));
-    return outcome(script, "applyError");
+    return inLowByte(outcome(script, "applyError"));
 }
 
 FAKE_EXPORT void vpkc_free_update_manager(void* manager) {

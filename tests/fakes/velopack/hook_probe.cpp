@@ -1,8 +1,12 @@
 // Stands in for the hub's entry point in the start-up hook tests: it runs the update
 // framework's start-up hook first, as the hub does, then notes in the file named by
-// HUB_PROBE_RECORD that it went on, with its arguments, and exits with code 7.
+// HUB_PROBE_RECORD that it went on, with its arguments, and exits with code 7. Given the
+// single argument "locate-update-tool" it notes the update tool it finds from its own folder.
 
 #include "update/startup_hook.h"
+#include "update/updater.h"
+#include "util/paths.h"
+#include "util/text.h"
 
 #include <windows.h>
 
@@ -10,22 +14,30 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr int wentOnExitCode = 7;
 
-std::string argumentsText() {
+std::vector<std::wstring> arguments() {
     int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::string text;
-    for (int index = 1; index < count; ++index) {
-        text += ' ';
-        for (const wchar_t* character = arguments[index]; *character != L'\0'; ++character) {
-            text += static_cast<char>(*character);
-        }
+    wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> result(list + 1, list + count);
+    LocalFree(list);
+    return result;
+}
+
+std::string recordText() {
+    const std::vector<std::wstring> given = arguments();
+    if (given == std::vector<std::wstring>{L"locate-update-tool"}) {
+        return "update tool: " + hub::pathToUtf8(hub::Updater::locateUpdateTool());
     }
-    LocalFree(arguments);
+    std::string text = "went on";
+    for (const std::wstring& argument : given) {
+        text += ' ';
+        text += hub::toUtf8(argument);
+    }
     return text;
 }
 
@@ -36,8 +48,7 @@ int main() {
     wchar_t file[MAX_PATH];
     const DWORD length = GetEnvironmentVariableW(L"HUB_PROBE_RECORD", file, MAX_PATH);
     if (length > 0 && length < MAX_PATH) {
-        std::ofstream(file, std::ios::binary | std::ios::app)
-            << "went on" << argumentsText() << '\n';
+        std::ofstream(file, std::ios::binary | std::ios::app) << recordText() << '\n';
     }
     return wentOnExitCode;
 }

@@ -190,9 +190,10 @@ TEST(UpdaterTest, FailedHandOverIsAnError) {
 }
 
 TEST(UpdaterTest, ProgressIsShownAndCappedAt100) {
-    for (const auto& [reported, shown] :
-         {std::pair{0u, 0u}, std::pair{37u, 37u}, std::pair{100u, 100u}, std::pair{101u, 100u},
-          std::pair{4000000000u, 100u}}) {
+    using Report = std::pair<std::uint64_t, std::uint32_t>; // reported, shown
+    // The last one would read as 50 if it were narrowed before the cap.
+    for (const auto& [reported, shown] : {Report{0, 0}, Report{37, 37}, Report{100, 100},
+                                          Report{101, 100}, Report{(1ull << 32) + 50, 100}}) {
         test::DownloadGate gate;
         FakeVelopack fake({{"check", 0}, {"progress", {reported}}, {"holdDownload", gate.name()}});
         Updater updater(feed, &fakeLibrary());

@@ -40,8 +40,9 @@ void startDetached(const std::filesystem::path& program, std::wstring_view argum
                         nullptr, folder.c_str(), &startup, &started)) {
         throw windowsError("Unable to start " + leafName(program), GetLastError());
     }
-    UniqueHandle process(started.hProcess);
-    UniqueHandle thread(started.hThread);
+    // Nothing waits for the child: both handles are closed at once.
+    const UniqueHandle process(started.hProcess);
+    const UniqueHandle thread(started.hThread);
 }
 
 } // namespace

@@ -52,6 +52,15 @@ enum class CheckResult : std::int8_t {
     RemoteIsEmpty = 2,
 };
 
+// The layouts as the library lays them out on x64.
+#if defined(_WIN64)
+static_assert(sizeof(Asset) == 72 && offsetof(Asset, Size) == 48 &&
+              offsetof(Asset, NotesHtml) == 64);
+static_assert(sizeof(UpdateInfo) == 40 && offsetof(UpdateInfo, DeltasToTargetCount) == 24 &&
+              offsetof(UpdateInfo, IsDowngrade) == 32);
+#endif
+static_assert(sizeof(bool) == 1 && sizeof(CheckResult) == 1);
+
 using Manager = void;
 
 using ProgressCallback = void(HUB_VPKC_CALL*)(void* userData, std::size_t progress);

@@ -41,5 +41,21 @@ TEST(StartupHookTest, SkippedWithoutAUsableLibrary) {
     }
 }
 
+// The whole program start, hook and updater, with and without the library beside it.
+TEST(StartupHookTest, UpdaterUsesTheLibraryBesideTheProgram) {
+    const std::pair<std::filesystem::path, std::string> cases[] = {
+        {{}, "update status: disabled \"\"\n"},
+        {test::testFolder() / "velopack-old", "update status: disabled \"\"\n"},
+        {test::testFolder(), "update status: upToDate \"The application is up to date.\"\n"},
+    };
+    for (const auto& [libraryFolder, record] : cases) {
+        test::FakeVelopack fake({{"check", 1}});
+        test::TempFolder folder;
+        const HookProbe probe(folder / "hub.exe", libraryFolder);
+        EXPECT_EQ(probe.run(L"update-status"), HookProbe::wentOnExitCode);
+        EXPECT_EQ(probe.record(), record) << libraryFolder;
+    }
+}
+
 } // namespace
 } // namespace hub

@@ -1,7 +1,8 @@
 // Stands in for the hub's entry point in the start-up hook tests: it runs the update
 // framework's start-up hook first, as the hub does, then notes in the file named by
 // HUB_PROBE_RECORD that it went on, with its arguments, and exits with code 7. Given the
-// single argument "locate-update-tool" it notes the update tool it finds from its own folder.
+// single argument "locate-update-tool" it notes the update tool it finds from its own folder;
+// given "update-status" it runs an update check and notes the status it ends in.
 
 #include "update/startup_hook.h"
 #include "update/updater.h"
@@ -28,10 +29,25 @@ std::vector<std::wstring> arguments() {
     return result;
 }
 
+std::string updateStatusText() {
+    const hub::Updater updater("https://localhost/downloads/orv-hub/");
+    hub::UpdateStatus status = updater.getUpdateStatus();
+    for (int waited = 0;
+         (status.state == "checking" || status.state == "downloading") && waited < 10000;
+         waited += 10) {
+        Sleep(10);
+        status = updater.getUpdateStatus();
+    }
+    return "update status: " + status.state + " \"" + status.message + "\"";
+}
+
 std::string recordText() {
     const std::vector<std::wstring> given = arguments();
     if (given == std::vector<std::wstring>{L"locate-update-tool"}) {
         return "update tool: " + hub::pathToUtf8(hub::Updater::locateUpdateTool());
+    }
+    if (given == std::vector<std::wstring>{L"update-status"}) {
+        return updateStatusText();
     }
     std::string text = "went on";
     for (const std::wstring& argument : given) {

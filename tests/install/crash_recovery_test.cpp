@@ -2,10 +2,10 @@
 // performs, leaves the target exactly as the old or exactly as the new version: never a mix,
 // never missing. The work runs in a child process that kills itself at a chosen point (or is
 // killed from here after a delay), as a crash or a killed hub would end it.
+#include "install/engine_test_support.h"
 #include "install/file_operations.h"
 #include "install/processes.h"
 #include "install/staged_activation.h"
-#include "install/test_programs.h"
 #include "support/test_files.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "install/desktop_shortcut.h"
 
 #include "app/known_folder.h"
-#include "install/test_programs.h"
+#include "install/engine_test_support.h"
 #include "support/test_files.h"
 #include "support/test_prefix.h"
 
@@ -61,15 +61,6 @@ protected:
         }
     }
 
-    template <typename Call> static std::string failureOf(Call call) {
-        try {
-            call();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "no failure";
-    }
-
     bool initialised = false;
     test::TempFolder temp;
     fs::path executable = temp / L"Test Tool" / L"tool.exe";
@@ -96,9 +87,10 @@ TEST_F(DesktopShortcutTest, EmptyArgumentsSetNone) {
 }
 
 TEST_F(DesktopShortcutTest, MissingExecutableIsRefused) {
-    EXPECT_EQ(failureOf([&] { createDesktopShortcut(temp / L"missing.exe", L"", shortcutName); }),
-              "The application executable cannot be found.");
-    EXPECT_EQ(failureOf([&] { createDesktopShortcut(temp.path(), L"", shortcutName); }),
+    EXPECT_EQ(
+        test::failureOf([&] { createDesktopShortcut(temp / L"missing.exe", L"", shortcutName); }),
+        "The application executable cannot be found.");
+    EXPECT_EQ(test::failureOf([&] { createDesktopShortcut(temp.path(), L"", shortcutName); }),
               "The application executable cannot be found.")
         << "a folder is no executable";
     EXPECT_FALSE(fs::exists(shortcut));

@@ -1,6 +1,6 @@
 #include "install/processes.h"
 
-#include "install/test_programs.h"
+#include "install/engine_test_support.h"
 #include "support/test_files.h"
 #include "util/text.h"
 #include "util/windows_error.h"
@@ -141,13 +141,8 @@ TEST_F(ProcessesTest, ChildThatOutlivesTheTimeOutIsStoppedAndReportedUnfinished)
 }
 
 TEST_F(ProcessesTest, MissingExecutableFailsWithItsName) {
-    try {
-        runAndWait(temp / L"missing.exe", L"", 1000, true);
-        FAIL() << "no error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  windowsError("Unable to start missing.exe", ERROR_FILE_NOT_FOUND).what());
-    }
+    EXPECT_EQ(test::failureOf([&] { runAndWait(temp / L"missing.exe", L"", 1000, true); }),
+              windowsError("Unable to start missing.exe", ERROR_FILE_NOT_FOUND).what());
 }
 
 TEST_F(ProcessesTest, DetachedChildRunsOn) {
@@ -203,12 +198,8 @@ TEST(ProcessListTest, ListsThisProcess) {
 TEST(ShellTest, MissingTargetFailsWithTheTarget) {
     test::TempFolder temp;
     const auto missing = (temp / L"missing document.txt").native();
-    try {
-        openWithShell(missing);
-        FAIL() << "no error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()), "Unable to open " + toUtf8(missing));
-    }
+    EXPECT_EQ(test::failureOf([&] { openWithShell(missing); }),
+              "Unable to open " + toUtf8(missing));
 }
 
 } // namespace

@@ -185,16 +185,6 @@ TEST(ProcessNameTest, ProcessThatCannotBeOpenedNeverCounts) {
     EXPECT_FALSE(isProcessRunningAt(processes, L"C:\\Apps\\app.exe"));
 }
 
-TEST(ProcessListTest, ListsThisProcess) {
-    const auto processes = listProcesses();
-    const auto self =
-        std::find_if(processes.begin(), processes.end(), [](const ProcessEntry& entry) {
-            return entry.processId == GetCurrentProcessId();
-        });
-    ASSERT_NE(self, processes.end());
-    EXPECT_EQ(self->executableName, L"install_tests.exe");
-}
-
 TEST(ShellTest, MissingTargetFailsWithTheTarget) {
     test::TempFolder temp;
     const auto missing = (temp / L"missing document.txt").native();

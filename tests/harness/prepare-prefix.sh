@@ -43,3 +43,5 @@ if [ ! -f "$stamp" ]; then
 fi
 quiet wineserver -p60 || true
 [ -f "$stamp" ] || create_prefix
+# The tar.exe stand-in may have been rebuilt since the prefix was made.
+. "$harness_dir/prefix.d/tar.sh"

@@ -1,0 +1,136 @@
+#include "util/https_get.h"
+
+#include "util/text.h"
+#include "util/windows_error.h"
+
+#include <windows.h>
+
+#include <winhttp.h>
+
+#include <charconv>
+#include <stdexcept>
+#include <vector>
+
+namespace hub {
+
+namespace {
+
+struct CrackedUrl {
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring path;
+};
+
+std::optional<CrackedUrl> crackHttpsUrl(std::string_view url) {
+    std::wstring wide;
+    try {
+        wide = toWide(url);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(wide.c_str(), static_cast<DWORD>(wide.size()), 0, &parts) ||
+        parts.nScheme != INTERNET_SCHEME_HTTPS || parts.dwHostNameLength == 0) {
+        return std::nullopt;
+    }
+    CrackedUrl cracked{.host = std::wstring(parts.lpszHostName, parts.dwHostNameLength),
+                       .port = parts.nPort,
+                       .path = std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength)};
+    cracked.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (cracked.path.empty()) {
+        cracked.path = L"/";
+    }
+    return cracked;
+}
+
+// Fails with windowsError(failure, last error) unless the call succeeded.
+template <typename Result> Result succeeded(Result result, const std::string& failure) {
+    if (!result) {
+        throw windowsError(failure, GetLastError());
+    }
+    return result;
+}
+
+} // namespace
+
+void WinHttpCloser::operator()(void* handle) const noexcept {
+    WinHttpCloseHandle(handle);
+}
+
+HttpsGet::HttpsGet(std::string_view url, const HttpsGetOptions& options)
+    : readFailure_(options.failures.read) {
+    const HttpsFailureTexts& failures = options.failures;
+    const std::optional<CrackedUrl> target = crackHttpsUrl(url);
+    if (!target) {
+        throw std::runtime_error(failures.invalidUrl);
+    }
+    session_.reset(succeeded(WinHttpOpen(L"Orvantis Hub", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+                                         WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0),
+                             failures.initialize));
+    const HttpsTimeouts& timeouts = options.timeouts;
+    succeeded(WinHttpSetTimeouts(session_.get(), timeouts.resolve, timeouts.connect, timeouts.send,
+                                 timeouts.receive),
+              failures.initialize);
+    connection_.reset(succeeded(
+        WinHttpConnect(session_.get(), target->host.c_str(), target->port, 0), failures.connect));
+    request_.reset(
+        succeeded(WinHttpOpenRequest(connection_.get(), L"GET", target->path.c_str(), nullptr,
+                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                     WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH),
+                  failures.request));
+    const std::wstring& headers = options.extraHeaders;
+    succeeded(WinHttpSendRequest(
+                  request_.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                  static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0),
+              failures.request);
+    succeeded(WinHttpReceiveResponse(request_.get(), nullptr), failures.request);
+}
+
+std::uint32_t HttpsGet::statusCode() const noexcept {
+    DWORD code = 0;
+    DWORD size = sizeof(code);
+    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return 0;
+    }
+    return code;
+}
+
+std::optional<std::uint64_t> HttpsGet::contentLength() const {
+    wchar_t text[32] = {};
+    DWORD size = sizeof(text);
+    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_CONTENT_LENGTH,
+                             WINHTTP_HEADER_NAME_BY_INDEX, text, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return std::nullopt;
+    }
+    const std::string digits = toUtf8(std::wstring_view(text, size / sizeof(wchar_t)));
+    std::uint64_t length = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), length);
+    if (digits.empty() || error != std::errc{} || end != digits.data() + digits.size()) {
+        return std::nullopt;
+    }
+    return length;
+}
+
+void HttpsGet::readBody(std::size_t chunkSize,
+                        const std::function<void(std::string_view)>& onChunk) {
+    std::vector<char> buffer(chunkSize);
+    while (true) {
+        DWORD received = 0;
+        if (!WinHttpReadData(request_.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                             &received)) {
+            throw windowsError(readFailure_, GetLastError());
+        }
+        if (received == 0) {
+            return;
+        }
+        onChunk(std::string_view(buffer.data(), received));
+    }
+}
+
+} // namespace hub

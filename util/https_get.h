@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hub {
+
+// Closes a WinHTTP handle (session, connection or request).
+struct WinHttpCloser {
+    void operator()(void* handle) const noexcept;
+};
+using WinHttpHandle = std::unique_ptr<void, WinHttpCloser>;
+
+// Milliseconds allowed for each phase of a request (WinHttpSetTimeouts).
+struct HttpsTimeouts {
+    int resolve = 0;
+    int connect = 0;
+    int send = 0;
+    int receive = 0;
+};
+
+// What the caller calls each failure, so that every use reports in its own words. All but
+// invalidUrl become windowsError(text, code of the failed call): text, ": " and the system text.
+struct HttpsFailureTexts {
+    std::string invalidUrl; // the URL cannot be cracked or is not https; thrown as it is
+    std::string initialize; // opening the session or setting the time-outs failed
+    std::string connect;    // connecting to the host failed
+    std::string request;    // opening, sending or receiving the request failed
+    std::string read;       // reading the body failed
+};
+
+struct HttpsGetOptions {
+    HttpsTimeouts timeouts;
+    std::wstring extraHeaders; // header lines, each ended by CR LF; empty for none
+    HttpsFailureTexts failures;
+};
+
+// One HTTPS GET with the user agent "Orvantis Hub" and WinHTTP's automatic proxy, bypassing
+// caches (flags secure and refresh). The constructor cracks the URL, refusing anything but an
+// https URL before any network work, then connects, sends the request and receives the
+// response headers. The object owns the session, connection and request handles; the caller
+// judges the status and the length, then reads the body:
+//
+//     HttpsGet get{url, options};
+//     if (get.statusCode() < 200 || get.statusCode() > 299) { ...refuse... }
+//     get.readBody(65536, [&](std::string_view chunk) { ...store, report, cancel by throwing... });
+//
+// The request path is the URL's path and query, or "/" when both are empty.
+class HttpsGet {
+public:
+    HttpsGet(std::string_view url, const HttpsGetOptions& options);
+
+    // The response's status code; 0 when the response carries none.
+    [[nodiscard]] std::uint32_t statusCode() const noexcept;
+
+    // The Content-Length header as a number; empty when the header is missing or is not a
+    // decimal number.
+    [[nodiscard]] std::optional<std::uint64_t> contentLength() const;
+
+    // Reads the body in chunks of up to chunkSize bytes until the server ends it, handing every
+    // non-empty chunk to onChunk. An exception from onChunk ends the reading and propagates.
+    void readBody(std::size_t chunkSize, const std::function<void(std::string_view)>& onChunk);
+
+private:
+    WinHttpHandle session_;
+    WinHttpHandle connection_;
+    WinHttpHandle request_;
+    std::string readFailure_;
+};
+
+} // namespace hub

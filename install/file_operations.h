@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace hub {
+
+// File system primitives of the installation engine. They call the Windows API directly, so
+// they work on long-path ("\\?\") names, and they never follow links: a symbolic link or
+// junction is removed or skipped as the link itself, never entered.
+
+// True when the entry's attributes can be read; an entry that cannot be read counts as absent.
+bool pathExists(const std::filesystem::path& path) noexcept;
+
+// Creates the folder and every missing ancestor; an existing folder is fine. Fails with a
+// file-system error for the operation "create_directories".
+void createDirectories(const std::filesystem::path& folder);
+
+// Creates exactly one new folder; an existing entry of that name is a failure. Fails with a
+// file-system error for the operation "create_directory".
+void createDirectory(const std::filesystem::path& folder);
+
+// Deletes the file or the folder with everything below it, clearing read-only attributes on
+// the way. Deletes as much as it can and returns the first Windows error it met, 0 when the
+// entry is gone (or was never there).
+std::uint32_t removeTree(const std::filesystem::path& path) noexcept;
+
+// Copies a file, or a folder with everything below it, to a destination that does not exist
+// yet. Best effort: whatever cannot be copied is left out.
+void copyTreeBestEffort(const std::filesystem::path& from,
+                        const std::filesystem::path& to) noexcept;
+
+// One move that replaces an existing file and may copy across volumes; the Windows error
+// code, 0 on success.
+std::uint32_t moveReplacing(const std::filesystem::path& from,
+                            const std::filesystem::path& to) noexcept;
+
+// moveReplacing tried up to 8 times with a pause of 150 ms after each failed attempt, for the
+// moves that take a folder out of place or put one into place. The last attempt's error code,
+// 0 on success.
+std::uint32_t renameWithRetry(const std::filesystem::path& from,
+                              const std::filesystem::path& to) noexcept;
+
+// For tests only: an interceptor sees every moveReplacing call before the move happens. It
+// returns an error code to report instead of moving (simulating a refused move), or nothing to
+// let the move go ahead. The program itself never installs one; an empty function removes it.
+using MoveInterceptor = std::function<std::optional<std::uint32_t>(
+    const std::filesystem::path& from, const std::filesystem::path& to)>;
+void setMoveInterceptorForTesting(MoveInterceptor interceptor);
+
+} // namespace hub

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "install/progress_callback.h"
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace hub {
+
+// An installed component lives in one target folder T. T is only ever replaced or removed as
+// a whole, through siblings beside it that carry T's name with a suffix:
+//   T.orv-hub-staging   the new version while it is being copied
+//   T.orv-hub-previous  the old version between the two activation moves and its deletion
+//   T.orv-hub-removing  a folder taken out of place to be deleted
+// Whatever siblings an interruption leaves behind are the whole record of the interrupted
+// work; recoverInterruptedWork reads them and finishes or undoes that work.
+
+// Receives the complete staging folder before it is activated (to add a receipt, say).
+using StagedCallback = std::function<void(const std::filesystem::path& stagingFolder)>;
+
+// Replaces (or creates) target with a copy of source. The copy goes into the staging folder
+// with byte progress and honours the cancel flag; activation then moves the old version aside
+// and the new one into place, and rolls back to the old version on failure. Items listed in
+// preservedPaths (relative paths) that the old version has and the new one lacks are copied
+// into the new version first. Throws OperationCancelled; a runtime error with the message for
+// the user ("<name> is in use. Close the programs using it and try again.", "Unable to copy
+// <file>: ...", "Unable to activate <name>: ..."); or a file-system error when a folder cannot
+// be listed or created. Whatever happens, target is the complete old or the complete new
+// version.
+void stageAndActivate(const std::filesystem::path& source, const std::filesystem::path& target,
+                      const std::vector<std::wstring>& preservedPaths,
+                      const StagedCallback& onStaged, const ProgressCallback& progress,
+                      const std::atomic<bool>& cancel);
+
+// Finishes or undoes work on target that an earlier run left unfinished. An empty result when
+// there was nothing to do, else "<name>: " and the steps taken, joined by "; ". Never throws;
+// a leftover that cannot be removed stays for the next run.
+std::string recoverInterruptedWork(const std::filesystem::path& target) noexcept;
+
+// Removes folder by moving it aside and deleting it there; a missing folder is left alone.
+// Throws a runtime error with the message for the user when the folder is in use or not all
+// of it could be deleted (the rest is deleted by the next recovery).
+void removeInstalledFolder(const std::filesystem::path& folder, const ProgressCallback& progress);
+
+} // namespace hub

@@ -41,7 +41,12 @@ if [ ! -f "$stamp" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$HOME" "$WINEPREFIX"
 fi
-quiet wineserver -p60 || true
+# The server stays until stop-server.sh (make test calls it): with a finite persistence, Wine
+# ends its system processes whenever no test runs, and the next test would start them again
+# holding that test's output pipe. Started here, they get no standard streams.
+if quiet wineserver -p; then
+    [ -f "$stamp" ] && quiet wine wineboot
+fi
 [ -f "$stamp" ] || create_prefix
 # The tar.exe stand-in may have been rebuilt since the prefix was made.
 . "$harness_dir/prefix.d/tar.sh"

@@ -4,7 +4,7 @@
 # The prefix is created on first use and reused; the wine server is started here with its
 # standard streams on /dev/null so that it never holds the caller's output pipe.
 set -eu
-build_dir=$1
+build_dir=$(cd "$1" && pwd)
 shift
 harness_dir=$(cd "$(dirname "$0")" && pwd)
 . "$harness_dir/prefix-env.sh"

@@ -83,13 +83,15 @@ std::uint32_t removeTree(const std::filesystem::path& path) noexcept {
             return deleteEntry(path, attributes, DeleteFileW);
         }
         DWORD firstError = 0;
+        const auto keep = [&firstError](DWORD error) {
+            if (firstError == 0) {
+                firstError = error;
+            }
+        };
         if (!isLink(attributes)) {
-            firstError = forEachChild(path, [&](const WIN32_FIND_DATAW& data) {
-                             const DWORD error = removeTree(path / data.cFileName);
-                             if (firstError == 0) {
-                                 firstError = error;
-                             }
-                         }).error;
+            keep(forEachChild(path, [&](const WIN32_FIND_DATAW& data) {
+                     keep(removeTree(path / data.cFileName));
+                 }).error);
         }
         const DWORD error = deleteEntry(path, attributes, RemoveDirectoryW);
         return firstError != 0 ? firstError : error;

@@ -1,5 +1,6 @@
 #include "install/component_operation.h"
 
+#include "install/file_operations.h"
 #include "install/operation_cancelled.h"
 #include "install/package_preparation.h"
 #include "install/processes.h"
@@ -24,10 +25,7 @@ constexpr std::uint32_t uninstallTimeoutMilliseconds = 15'000;
 class WorkFolderCleanup {
 public:
     explicit WorkFolderCleanup(std::filesystem::path folder) : folder_(std::move(folder)) {}
-    ~WorkFolderCleanup() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    ~WorkFolderCleanup() { removeTree(folder_); }
     WorkFolderCleanup(const WorkFolderCleanup&) = delete;
     WorkFolderCleanup& operator=(const WorkFolderCleanup&) = delete;
 

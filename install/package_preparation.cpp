@@ -1,5 +1,6 @@
 #include "install/package_preparation.h"
 
+#include "install/file_operations.h"
 #include "install/operation_cancelled.h"
 #include "install/package_download.h"
 #include "install/processes.h"
@@ -44,9 +45,8 @@ void checkDefinition(const CatalogComponent& component) {
 std::filesystem::path freshWorkFolder(const CatalogComponent& component,
                                       const std::filesystem::path& downloadRoot) {
     auto workFolder = downloadRoot / toWide(component.id);
-    std::error_code ignored;
-    std::filesystem::remove_all(workFolder, ignored);
-    std::filesystem::create_directories(workFolder);
+    removeTree(workFolder);
+    createDirectories(workFolder);
     return workFolder;
 }
 
@@ -79,7 +79,7 @@ PreparedPackage preparePackage(const CatalogComponent& component,
     const auto workFolder = freshWorkFolder(component, downloadRoot);
     const auto archive = workFolder / L"package.zip";
     const auto extracted = workFolder / L"extracted";
-    std::filesystem::create_directories(extracted);
+    createDirectories(extracted);
 
     downloadPackage(component, archive, progress, cancel);
     throwIfCancelled(cancel);

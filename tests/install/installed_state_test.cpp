@@ -1,5 +1,6 @@
 #include "install/component_operation.h"
 
+#include "install_test_support.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -8,20 +9,11 @@ namespace hub {
 namespace {
 
 CatalogComponent communityPackage() {
-    CatalogComponent component;
-    component.id = "velmora-weapons-patch";
-    component.kind = ComponentKind::Community;
-    component.folderName = "orvantis-aircraft-velmora-weapons";
-    return component;
+    return test::builtInComponent(test::communityPackageId);
 }
 
 CatalogComponent application() {
-    CatalogComponent component;
-    component.id = "orv-camera";
-    component.kind = ComponentKind::Application;
-    component.folderName = "Orvantis.CameraSystem";
-    component.application = ApplicationInfo{L"ORV-Camera.exe", L"", L"", L"--stop", L""};
-    return component;
+    return test::builtInComponent(test::applicationId);
 }
 
 TEST(InstalledLocation, APackageGoesIntoTheCommunityFolderWhenOneIsKnown) {

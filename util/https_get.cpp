@@ -76,6 +76,12 @@ HttpsGet::HttpsGet(std::string_view url, const HttpsGetOptions& options)
     succeeded(WinHttpSetTimeouts(session_.get(), timeouts.resolve, timeouts.connect, timeouts.send,
                                  timeouts.receive),
               failures.initialize);
+    // Waiting for the response headers is bounded by the receive time-out too (Wine's own
+    // default for that wait is unlimited).
+    DWORD headersTimeout = static_cast<DWORD>(timeouts.receive);
+    succeeded(WinHttpSetOption(session_.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+                               &headersTimeout, sizeof(headersTimeout)),
+              failures.initialize);
     connection_.reset(succeeded(
         WinHttpConnect(session_.get(), target->host.c_str(), target->port, 0), failures.connect));
     request_.reset(
@@ -119,6 +125,8 @@ std::optional<std::uint64_t> HttpsGet::contentLength() const {
 
 void HttpsGet::readBody(std::size_t chunkSize,
                         const std::function<void(std::string_view)>& onChunk) {
+    const std::optional<std::uint64_t> announced = contentLength();
+    std::uint64_t total = 0;
     std::vector<char> buffer(chunkSize);
     while (true) {
         DWORD received = 0;
@@ -127,9 +135,15 @@ void HttpsGet::readBody(std::size_t chunkSize,
             throw windowsError(readFailure_, GetLastError());
         }
         if (received == 0) {
-            return;
+            break;
         }
+        total += received;
         onChunk(std::string_view(buffer.data(), received));
+    }
+    // A connection that closes before the announced length is a failed read, not the end
+    // (Wine's WinHTTP reports it as the end).
+    if (announced && total < *announced) {
+        throw windowsError(readFailure_, ERROR_WINHTTP_CONNECTION_ERROR);
     }
 }
 

@@ -64,6 +64,7 @@ public:
 
     // Reads the body in chunks of up to chunkSize bytes until the server ends it, handing every
     // non-empty chunk to onChunk. An exception from onChunk ends the reading and propagates.
+    // A body that ends before its Content-Length is a failed read.
     void readBody(std::size_t chunkSize, const std::function<void(std::string_view)>& onChunk);
 
 private:

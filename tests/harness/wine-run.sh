@@ -9,6 +9,11 @@ shift
 harness_dir=$(cd "$(dirname "$0")" && pwd)
 . "$harness_dir/prefix-env.sh"
 "$harness_dir/prepare-prefix.sh" "$build_dir"
+# The local HTTPS test server runs beside the prefix; tests find it through its two ports.
+if sh "$harness_dir/https-server.sh" start "$build_dir"; then
+    . "$build_dir/https-server/ports"
+    export HUB_TEST_HTTPS_PORT HUB_TEST_HTTPS_CONTROL_PORT
+fi
 HUB_TEST_PREFIX=$WINEPREFIX
 export HUB_TEST_PREFIX
 exec wine "$@"

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "catalog/catalog.h"
+#include "support/https_test_server.h"
+#include "support/test_files.h"
+#include "zip_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +36,31 @@ inline CatalogComponent builtInComponent(std::string_view id,
     CatalogComponent component = componentById(buildCatalog(), id);
     component.downloadUrl = std::move(downloadUrl);
     return component;
+}
+
+// What a community package's archive holds: the package folder with a "manifest.json" of the
+// version, and the files (relative to that folder).
+inline FileTree communityPackageArchive(const std::string& version, const FileTree& files = {}) {
+    const std::string folder = "orvantis-aircraft-velmora-weapons/";
+    FileTree tree{{folder + "manifest.json", R"({"package_version": ")" + version + "\"}"}};
+    for (const auto& [name, content] : files) {
+        tree.emplace(folder + name, content);
+    }
+    return tree;
+}
+
+// What an application's archive holds: the executable at its root, and the files.
+inline FileTree applicationArchive(const FileTree& files = {}) {
+    FileTree tree{{"ORV-Camera.exe", "MZ the application"}};
+    tree.insert(files.begin(), files.end());
+    return tree;
+}
+
+// Lets the server answer the path with a zip archive of the tree.
+inline void serveArchive(HttpsTestServer& server, std::string_view path, const FileTree& tree) {
+    const TempFolder scratch;
+    writeZip(scratch / L"archive.zip", tree);
+    server.answer(path, {.body = readFile(scratch / L"archive.zip")});
 }
 
 // The messages of an activity log file, without their time stamps; none when it is missing.

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "catalog/catalog.h"
+#include "install/progress_callback.h"
+#include "settings/activity_log.h"
 #include "support/https_test_server.h"
 #include "support/test_files.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -76,5 +79,22 @@ inline std::vector<std::string> logMessages(const std::filesystem::path& file) {
     }
     return messages;
 }
+
+using ProgressReport = std::pair<double, std::string>;
+
+// What an operation test works with: a temporary root holding the activity log "hub.log", a
+// cancel flag, and a progress callback that records every report.
+class OperationTest : public testing::Test {
+protected:
+    [[nodiscard]] std::vector<std::string> logged() const { return logMessages(root / L"hub.log"); }
+
+    TempFolder root;
+    ActivityLog log{root / L"hub.log"};
+    std::atomic<bool> cancel{false};
+    std::vector<ProgressReport> reports;
+    ProgressCallback progress = [this](double fraction, const std::string& text) {
+        reports.emplace_back(fraction, text);
+    };
+};
 
 } // namespace hub::test

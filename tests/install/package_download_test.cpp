@@ -10,9 +10,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::HttpsTestServer;
-using Report = std::pair<double, std::string>;
+using Report = test::ProgressReport;
 
-class PackageDownload : public testing::Test {
+class PackageDownload : public test::OperationTest {
 protected:
     PackageDownload() { component = test::builtInComponent(test::communityPackageId, url()); }
 
@@ -27,13 +27,7 @@ protected:
 
     HttpsTestServer server;
     CatalogComponent component;
-    test::TempFolder folder;
-    fs::path archive = folder / L"package.zip";
-    std::atomic<bool> cancel{false};
-    std::vector<Report> reports;
-    ProgressCallback progress = [this](double fraction, const std::string& text) {
-        reports.emplace_back(fraction, text);
-    };
+    fs::path archive = root / L"package.zip";
 };
 
 TEST_F(PackageDownload, RequestsTheCatalogVersionAsPercentEncodedQuery) {
@@ -157,7 +151,7 @@ TEST_F(PackageDownload, AServerThatCannotBeReachedFailsNamingTheComponent) {
 
 TEST_F(PackageDownload, AnArchiveFileThatCannotBeCreatedFails) {
     server.answer("/p.zip", {.body = "PK"});
-    archive = folder / L"missing" / L"package.zip";
+    archive = root / L"missing" / L"package.zip";
     EXPECT_EQ(downloadError(), "Unable to create the temporary package file.");
 }
 

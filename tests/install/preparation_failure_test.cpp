@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class InstallFailure : public testing::Test {
+class InstallFailure : public test::OperationTest {
 protected:
     // Installs into root\Community\<folder name>; returns the error text.
     std::string installError(const CatalogComponent& component) {
@@ -27,14 +27,7 @@ protected:
         });
     }
 
-    [[nodiscard]] std::vector<std::string> logged() const {
-        return test::logMessages(root / L"hub.log");
-    }
-
-    test::TempFolder root;
     fs::path downloadRoot = root / L"Downloads";
-    ActivityLog log{root / L"hub.log"};
-    std::atomic<bool> cancel{false};
 };
 
 TEST_F(InstallFailure, AComponentWithoutDownloadIsNotAvailableYet) {

@@ -13,9 +13,9 @@ namespace hub {
 namespace {
 
 namespace fs = std::filesystem;
-using Report = std::pair<double, std::string>;
+using Report = test::ProgressReport;
 
-class Uninstall : public testing::Test {
+class Uninstall : public test::OperationTest {
 protected:
     Uninstall() {
         // The test child writes its command line here when it runs.
@@ -40,18 +40,6 @@ protected:
         runOperation({OperationKind::Uninstall, component, folder, root / L"Downloads"}, progress,
                      cancel, log);
     }
-
-    [[nodiscard]] std::vector<std::string> logged() const {
-        return test::logMessages(root / L"hub.log");
-    }
-
-    test::TempFolder root;
-    ActivityLog log{root / L"hub.log"};
-    std::atomic<bool> cancel{false};
-    std::vector<Report> reports;
-    ProgressCallback progress = [this](double fraction, const std::string& text) {
-        reports.emplace_back(fraction, text);
-    };
 };
 
 TEST_F(Uninstall, WithoutUninstallArgumentsOnlyTheFolderIsRemoved) {

@@ -2,17 +2,13 @@
 // throughput of every phase next to a baseline measured on the same machine in the same run:
 // the download next to a plain WinHTTP client, the extraction next to the tar.exe stand-in
 // run alone, the copy into staging next to a plain recursive copy. Then an update over the
-// installed version and an uninstall. Run it with benchmarks/run.sh (see README.md).
-//
-// Usage: install_benchmark.exe BASE_URL SERVED_FOLDER
-//   BASE_URL       https origin of the test server, e.g. https://localhost:8443
-//   SERVED_FOLDER  the folder that the server serves at BASE_URL/
+// installed version and an uninstall. Run it with "sh benchmarks/run.sh" (see README.md),
+// which starts it in the test prefix beside the harness's HTTPS test server.
 
 #include "install/component_operation.h"
 #include "install/package_preparation.h"
-#include "install/processes.h"
+#include "support/https_test_server.h"
 #include "util/https_get.h"
-#include "util/text.h"
 #include "zip_writer.h"
 
 #include <windows.h>
@@ -174,13 +170,13 @@ InstallTimes timedOperation(const hub::OperationRequest& request, hub::ActivityL
     return times;
 }
 
-void run(const std::string& baseUrl, const fs::path& served) {
+void run() {
     const fs::path work = fs::temp_directory_path() / L"hub-install-benchmark";
     fs::remove_all(work);
     fs::create_directories(work);
 
     std::printf("Generating the package...\n");
-    const auto archive = served / L"benchmark-package.zip";
+    const auto archive = work / L"benchmark-package.zip";
     const PackageSize size = writePackage(archive);
     std::printf("Package: %d small files (%.1f MiB) and one file of %.1f MiB; %.1f MiB of "
                 "content, archive %.1f MiB\n\n",
@@ -189,7 +185,9 @@ void run(const std::string& baseUrl, const fs::path& served) {
                 static_cast<double>(size.contentBytes) / mebibyte,
                 static_cast<double>(size.archiveBytes) / mebibyte);
 
-    const std::string url = baseUrl + "/benchmark-package.zip";
+    hub::test::HttpsTestServer server;
+    server.answer("/benchmark-package.zip", {.file = archive});
+    const std::string url = server.url("/benchmark-package.zip");
     const double baselineDownload = plainDownload(url, work / L"plain.zip");
     const double baselineExtraction = standInExtraction(archive, work / L"plain-extracted");
     const double baselineCopy =
@@ -236,18 +234,13 @@ void run(const std::string& baseUrl, const fs::path& served) {
     printRow("uninstall", removal.total, content);
 
     fs::remove_all(work);
-    fs::remove(archive);
 }
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        std::fputs("usage: install_benchmark.exe BASE_URL SERVED_FOLDER\n", stderr);
-        return 2;
-    }
+int main() {
     try {
-        run(hub::toUtf8(argv[1]), argv[2]);
+        run();
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "benchmark failed: %s\n", error.what());

@@ -6,7 +6,7 @@
 #include "install/processes.h"
 #include "install/receipt.h"
 #include "install/staged_activation.h"
-#include "simulators/manifest.h"
+#include "simulators/package_manifest.h"
 #include "util/paths.h"
 #include "util/text.h"
 #include "util/windows_error.h"

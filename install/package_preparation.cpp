@@ -4,7 +4,7 @@
 #include "install/operation_cancelled.h"
 #include "install/package_download.h"
 #include "install/processes.h"
-#include "simulators/manifest.h"
+#include "simulators/package_manifest.h"
 #include "util/text.h"
 #include "util/windows_error.h"
 

@@ -44,6 +44,17 @@ std::filesystem::path imagePath(HANDLE process) {
     return buffer;
 }
 
+// The last named component, also when the path ends in a separator.
+std::wstring lastComponent(const std::filesystem::path& path) {
+    std::wstring name;
+    for (const auto& part : path.relative_path()) {
+        if (!part.empty()) {
+            name = part.native();
+        }
+    }
+    return name;
+}
+
 } // namespace
 
 ProcessHandle startProcess(const std::filesystem::path& executable, std::wstring_view arguments,
@@ -115,7 +126,7 @@ bool isProcessNamed(const std::vector<ProcessEntry>& processes, std::wstring_vie
 
 bool isProcessRunningAt(const std::vector<ProcessEntry>& processes,
                         const std::filesystem::path& executable) {
-    const std::wstring name = executable.filename().native();
+    const std::wstring name = lastComponent(executable);
     for (const auto& process : processes) {
         if (!equalsIgnoreCase(process.executableName, name)) {
             continue;

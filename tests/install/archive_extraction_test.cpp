@@ -36,7 +36,7 @@ protected:
 
     std::string extractionError() {
         std::filesystem::create_directories(extracted());
-        return test::errorText([&] { extractArchive(archive(), extracted()); });
+        return test::failureOf([&] { extractArchive(archive(), extracted()); });
     }
 
     // Overwrites the first occurrence of `from` in the archive's bytes.
@@ -120,7 +120,7 @@ TEST_F(ArchiveExtraction, EntriesLeavingTheFolderAreRefused) {
 TEST_F(ArchiveExtraction, ATarThatRunsTooLongIsStopped) {
     test::writeZip(archive(), sampleTree);
     std::filesystem::create_directories(extracted());
-    EXPECT_EQ(test::errorText([&] { extractArchive(archive(), extracted(), 0); }),
+    EXPECT_EQ(test::failureOf([&] { extractArchive(archive(), extracted(), 0); }),
               "Package extraction timed out.");
 }
 

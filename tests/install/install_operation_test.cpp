@@ -158,7 +158,7 @@ TEST_F(InstallOperation, AReceiptThatCannotBeWrittenLeavesTheOldVersion) {
     test::serveArchive(server, "/app.zip",
                        test::applicationArchive({{"orv-hub-install.json/", ""}}));
     const std::string expected = "unable to write the installation receipt of Camera System";
-    EXPECT_EQ(test::errorText([&] { install(application, applicationFolder()); }), expected);
+    EXPECT_EQ(test::failureOf([&] { install(application, applicationFolder()); }), expected);
     EXPECT_EQ(test::readTree(applicationFolder()), installed);
     EXPECT_FALSE(fs::exists(workFolder(application)));
     EXPECT_EQ(logged().back(), "failed: " + expected);
@@ -168,7 +168,7 @@ TEST_F(InstallOperation, AFailedPreparationIsLoggedAndKeepsTheOldVersion) {
     installOldPackage();
     server.answer("/package.zip", {.status = 404});
     const std::string expected = "The package server returned HTTP 404.";
-    EXPECT_EQ(test::errorText([&] { install(package, packageFolder()); }), expected);
+    EXPECT_EQ(test::failureOf([&] { install(package, packageFolder()); }), expected);
     EXPECT_EQ(test::readTree(packageFolder()), installedTree(oldPackage));
     EXPECT_EQ(logged(), (std::vector<std::string>{"install velmora-weapons-patch 1.0.0 -> " +
                                                       pathToUtf8(packageFolder()),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/catalog.h"
+#include "install/engine_test_support.h"
 #include "install/progress_callback.h"
 #include "settings/activity_log.h"
 #include "support/https_test_server.h"
@@ -18,17 +19,6 @@
 #include <vector>
 
 namespace hub::test {
-
-// The what() text of the exception that the call throws; fails the test when it throws none.
-template <typename Call> std::string errorText(Call&& call) {
-    try {
-        call();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    ADD_FAILURE() << "an exception was expected";
-    return {};
-}
 
 inline constexpr char communityPackageId[] = "velmora-weapons-patch";
 inline constexpr char applicationId[] = "orv-camera";

@@ -22,7 +22,7 @@ protected:
 
     void download() { downloadPackage(component, archive, progress, cancel); }
     std::string downloadError() {
-        return test::errorText([&] { download(); });
+        return test::failureOf([&] { download(); });
     }
 
     HttpsTestServer server;

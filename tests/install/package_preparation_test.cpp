@@ -23,7 +23,7 @@ protected:
         return preparePackage(component, downloadRoot, progress, cancel);
     }
     std::string preparationError(const CatalogComponent& component) {
-        return test::errorText([&] { (void)prepare(component); });
+        return test::failureOf([&] { (void)prepare(component); });
     }
 
     test::HttpsTestServer server;

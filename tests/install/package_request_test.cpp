@@ -68,7 +68,7 @@ TEST(SystemTar, IsTheTarExeInTheSystemFolder) {
 TEST(SystemTar, AFolderWithoutTarExeHasNoArchiveSupport) {
     const test::TempFolder folder;
     std::filesystem::create_directories(folder / L"tar.exe"); // a folder of that name is no tool
-    EXPECT_EQ(test::errorText([&] { (void)tarPathIn(folder.path()); }),
+    EXPECT_EQ(test::failureOf([&] { (void)tarPathIn(folder.path()); }),
               "Windows archive support (tar.exe) is not available.");
     std::filesystem::remove(folder / L"tar.exe");
     test::writeFile(folder / L"tar.exe", "MZ");

@@ -20,7 +20,7 @@ class InstallFailure : public test::OperationTest {
 protected:
     // Installs into root\Community\<folder name>; returns the error text.
     std::string installError(const CatalogComponent& component) {
-        return test::errorText([&] {
+        return test::failureOf([&] {
             runOperation({OperationKind::Install, component,
                           root / L"Community" / toWide(component.folderName), downloadRoot},
                          {}, cancel, log);
@@ -73,7 +73,7 @@ TEST_F(InstallFailure, APreparationLeavesItsWorkFolderAndTheNextOneStartsAfresh)
     const auto component = test::builtInComponent(test::communityPackageId, "http://localhost/");
     const auto workFolder = downloadRoot / L"velmora-weapons-patch";
     test::makeTree(workFolder, {{"package.zip", "old"}, {"extracted/stale/file.txt", "stale"}});
-    EXPECT_EQ(test::errorText([&] { (void)preparePackage(component, downloadRoot, {}, cancel); }),
+    EXPECT_EQ(test::failureOf([&] { (void)preparePackage(component, downloadRoot, {}, cancel); }),
               "The package URL is not a valid HTTPS address.");
     EXPECT_EQ(test::readTree(workFolder), (test::FileTree{{"extracted/", ""}}));
 }

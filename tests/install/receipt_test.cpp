@@ -34,7 +34,7 @@ TEST(Receipt, WritingAgainReplacesTheWholeFile) {
 
 TEST(Receipt, AFolderThatCannotTakeItFailsNamingTheComponent) {
     const test::TempFolder folder;
-    EXPECT_EQ(test::errorText([&] {
+    EXPECT_EQ(test::failureOf([&] {
                   writeReceipt(folder / L"missing", component("app", "Camera System", "1.0.0"));
               }),
               "unable to write the installation receipt of Camera System");

@@ -1,6 +1,6 @@
 #include "install/staged_activation.h"
 
-#include "install/test_programs.h"
+#include "install/engine_test_support.h"
 #include "support/test_files.h"
 #include "util/unique_handle.h"
 #include "util/windows_error.h"
@@ -115,15 +115,6 @@ class RemovalTest : public testing::Test {
 protected:
     void remove() { removeInstalledFolder(folder, progress); }
 
-    template <typename Call> static std::string failureOf(Call call) {
-        try {
-            call();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "no failure";
-    }
-
     test::TempFolder temp;
     fs::path folder = temp / L"Apps" / L"Tool";
     fs::path removing = folder.native() + L".orv-hub-removing";
@@ -161,7 +152,7 @@ TEST_F(RemovalTest, FolderInUseStaysUntouched) {
     test::MoveRecorder recorder([](const fs::path&, const fs::path&) {
         return std::optional<std::uint32_t>(ERROR_SHARING_VIOLATION);
     });
-    EXPECT_EQ(failureOf([&] { remove(); }),
+    EXPECT_EQ(test::failureOf([&] { remove(); }),
               "Tool is in use. Close the programs using it and try again.");
     EXPECT_EQ(recorder.moves.size(), 8U);
     EXPECT_EQ(test::readFile(folder / L"tool.exe"), "binary");
@@ -180,7 +171,7 @@ TEST_F(RemovalTest, UndeletableRemainsStayForTheNextRecovery) {
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             return 0;
         });
-    EXPECT_EQ(failureOf([&] { remove(); }),
+    EXPECT_EQ(test::failureOf([&] { remove(); }),
               windowsError("Some files of Tool could not be deleted and will be removed on the "
                            "next start",
                            ERROR_SHARING_VIOLATION)

@@ -1,9 +1,9 @@
 #include "install/staged_activation.h"
 
+#include "install/engine_test_support.h"
 #include "install/file_operations.h"
 #include "install/long_path.h"
 #include "install/operation_cancelled.h"
-#include "install/test_programs.h"
 #include "support/test_files.h"
 #include "support/test_prefix.h"
 #include "util/unique_handle.h"
@@ -59,18 +59,6 @@ protected:
         for (const auto* suffix : siblingSuffixes) {
             EXPECT_FALSE(fs::exists(sibling(suffix))) << "left behind: " << sibling(suffix);
         }
-    }
-
-    // Messages are checked exactly, the way the user will read them.
-    template <typename Call> static std::string failureOf(Call call) {
-        try {
-            call();
-        } catch (const OperationCancelled&) {
-            return "cancelled";
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "no failure";
     }
 
     test::TempFolder temp;
@@ -203,7 +191,7 @@ TEST_F(StagedActivationTest, OnStagedWritesIntoTheNewVersionBeforeActivation) {
 TEST_F(StagedActivationTest, FailingOnStagedLeavesTheOldVersionAndTheStagingFolder) {
     test::makeTree(source, newVersion);
     test::makeTree(target, oldVersion);
-    EXPECT_EQ(failureOf([&] {
+    EXPECT_EQ(test::failureOf([&] {
                   install({}, [](const fs::path&) {
                       throw std::runtime_error("unable to write the installation receipt");
                   });
@@ -219,7 +207,7 @@ TEST_F(StagedActivationTest, CancelBeforeTheFirstEntryLeavesTheTargetUntouched) 
     test::makeTree(source, newVersion);
     test::makeTree(target, oldVersion);
     cancel = true;
-    EXPECT_EQ(failureOf([&] { install(); }), "cancelled");
+    EXPECT_EQ(test::failureOf([&] { install(); }), "cancelled");
     EXPECT_EQ(test::readTree(target).at("a.txt"), "old a");
     EXPECT_EQ(recoverInterruptedWork(target), "pkg: incomplete copy removed");
 }
@@ -233,7 +221,7 @@ TEST_F(StagedActivationTest, CancelBetweenFilesStopsTheCopyAndKeepsTheOldVersion
             cancel = true;
         }
     };
-    EXPECT_EQ(failureOf([&] { install(); }), "cancelled");
+    EXPECT_EQ(test::failureOf([&] { install(); }), "cancelled");
     EXPECT_EQ(test::readTree(target), before);
     EXPECT_LT(test::readTree(sibling(L".orv-hub-staging")).size(), test::readTree(source).size());
 }
@@ -249,7 +237,7 @@ TEST_F(StagedActivationTest, CancelDuringALargeFileCopyEndsAsCancelledNotAsCopyF
             cancel = true;
         }
     };
-    EXPECT_EQ(failureOf([&] { install(); }), "cancelled");
+    EXPECT_EQ(test::failureOf([&] { install(); }), "cancelled");
     EXPECT_FALSE(fs::exists(target));
 }
 
@@ -258,7 +246,7 @@ TEST_F(StagedActivationTest, AFileThatCannotBeReadFailsTheCopyAndKeepsTheOldVers
     test::makeTree(target, oldVersion);
     const auto before = test::readTree(target);
     const auto held = holdExclusively(source / L"sub" / L"deep" / L"new.txt");
-    EXPECT_EQ(failureOf([&] { install(); }),
+    EXPECT_EQ(test::failureOf([&] { install(); }),
               windowsError("Unable to copy sub\\deep\\new.txt", ERROR_SHARING_VIOLATION).what());
     EXPECT_EQ(test::readTree(target), before);
 }
@@ -271,7 +259,7 @@ TEST_F(StagedActivationTest, TargetThatCannotBeMovedAsideStaysUntouched) {
         return from.filename() == L"pkg" ? std::optional<std::uint32_t>(ERROR_SHARING_VIOLATION)
                                          : std::nullopt;
     });
-    EXPECT_EQ(failureOf([&] { install(); }),
+    EXPECT_EQ(test::failureOf([&] { install(); }),
               "pkg is in use. Close the programs using it and try again.");
     EXPECT_EQ(recorder.moves.size(), 8U) << "eight attempts";
     EXPECT_EQ(test::readTree(target), before);
@@ -287,7 +275,7 @@ TEST_F(StagedActivationTest, NewVersionThatCannotBeMovedInRollsBackToTheOldVersi
                    ? std::optional<std::uint32_t>(ERROR_ACCESS_DENIED)
                    : std::nullopt;
     });
-    EXPECT_EQ(failureOf([&] { install(); }),
+    EXPECT_EQ(test::failureOf([&] { install(); }),
               windowsError("Unable to activate pkg", ERROR_ACCESS_DENIED).what());
     EXPECT_EQ(recorder.moves.size(), 1U + 8U + 1U) << "aside, eight attempts, back";
     EXPECT_EQ(test::readTree(target), before);
@@ -303,7 +291,7 @@ TEST_F(StagedActivationTest, FailedRollbackIsFinishedByTheNextRecovery) {
             return from.filename() == L"pkg" ? std::nullopt
                                              : std::optional<std::uint32_t>(ERROR_ACCESS_DENIED);
         });
-        EXPECT_EQ(failureOf([&] { install(); }),
+        EXPECT_EQ(test::failureOf([&] { install(); }),
                   windowsError("Unable to activate pkg", ERROR_ACCESS_DENIED).what());
     }
     EXPECT_FALSE(fs::exists(target));
@@ -319,7 +307,7 @@ TEST_F(StagedActivationTest, TargetHeldOpenCannotBeReplaced) {
     test::makeTree(source, newVersion);
     test::makeTree(target, oldVersion);
     const auto held = holdExclusively(target / L"a.txt");
-    EXPECT_EQ(failureOf([&] { install(); }),
+    EXPECT_EQ(test::failureOf([&] { install(); }),
               "pkg is in use. Close the programs using it and try again.");
     EXPECT_EQ(test::readFile(target / L"a.txt"), "old a");
     expectNoSiblings();
@@ -342,9 +330,10 @@ TEST_F(StagedActivationTest, SymbolicLinksInTheSourceAreNeitherCopiedNorFollowed
 
 TEST_F(StagedActivationTest, TargetWithoutAFolderNameIsRefused) {
     test::makeTree(source, newVersion);
-    EXPECT_EQ(failureOf([&] { stageAndActivate(source, fs::path(L"C:\\"), {}, {}, {}, cancel); }),
-              "The installation folder is not valid.");
-    EXPECT_EQ(failureOf([&] { removeInstalledFolder(fs::path(), {}); }),
+    EXPECT_EQ(
+        test::failureOf([&] { stageAndActivate(source, fs::path(L"C:\\"), {}, {}, {}, cancel); }),
+        "The installation folder is not valid.");
+    EXPECT_EQ(test::failureOf([&] { removeInstalledFolder(fs::path(), {}); }),
               "The installation folder is not valid.");
 }
 

@@ -1,6 +1,6 @@
 #include "install/component_operation.h"
 
-#include "install/test_programs.h"
+#include "install/engine_test_support.h"
 #include "install_test_support.h"
 #include "support/test_files.h"
 #include "util/paths.h"
@@ -130,7 +130,7 @@ TEST_F(Uninstall, AFolderInUseFailsWithTheMessageLoggedAndIsKept) {
         [](const fs::path&, const fs::path&) { return ERROR_SHARING_VIOLATION; });
     const std::string expected =
         "Orvantis.CameraSystem is in use. Close the programs using it and try again.";
-    EXPECT_EQ(test::errorText([&] { uninstall(component, applicationFolder()); }), expected);
+    EXPECT_EQ(test::failureOf([&] { uninstall(component, applicationFolder()); }), expected);
     EXPECT_TRUE(fs::exists(applicationFolder() / component.application->executable));
     EXPECT_EQ(logged().back(), "failed: " + expected);
 }
@@ -139,7 +139,7 @@ TEST_F(Uninstall, OperationsWithoutFolderFailAtOnceAndLogNothing) {
     for (const auto kind : {OperationKind::Install, OperationKind::Uninstall}) {
         const auto component = test::builtInComponent(test::communityPackageId);
         EXPECT_EQ(
-            test::errorText([&] {
+            test::failureOf([&] {
                 runOperation({kind, component, {}, root / L"Downloads"}, progress, cancel, log);
             }),
             "No installation folder is available for Weapons Patch.");

@@ -4,7 +4,7 @@
 //   hub_install_child remove <target> <kill point>
 // Kill points: none; progress:N (at the N-th progress report); staged (when the staging folder
 // is complete); move-before:N, move-after:N (around the N-th folder move).
-// Exit codes: 0 finished, 2 failed (message on the standard error), 99 killed.
+// Exit codes: 0 finished, 2 failed, 99 killed.
 #include "install/file_operations.h"
 #include "install/staged_activation.h"
 
@@ -50,7 +50,7 @@ public:
 
 private:
     std::wstring kind_;
-    int target_ = 0;
+    int target_ = 1;
     int seen_ = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "simulators/manifest.h"
+#include "simulators/package_manifest.h"
 
 #include "util/text.h"
 
@@ -15,14 +15,17 @@ std::string readManifestVersion(const std::filesystem::path& packageFolder) noex
             return {};
         }
         const auto manifest = nlohmann::json::parse(stream);
-        if (manifest.is_object() && manifest.contains("package_version") &&
-            manifest.at("package_version").is_string()) {
-            return trimmed(manifest.at("package_version").get<std::string>());
+        if (!manifest.is_object()) {
+            return {};
         }
+        const auto version = manifest.find("package_version");
+        if (version == manifest.end() || !version->is_string()) {
+            return {};
+        }
+        return trimmed(version->get<std::string>());
     } catch (...) {
-        // An unreadable or invalid manifest tells no version.
+        return {};
     }
-    return {};
 }
 
 } // namespace hub

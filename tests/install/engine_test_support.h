@@ -2,11 +2,13 @@
 
 #include "app/executable_folder.h"
 #include "install/file_operations.h"
+#include "install/operation_cancelled.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,6 +18,19 @@ namespace hub::test {
 // executable.
 inline std::filesystem::path testProgram(const wchar_t* name) {
     return executableFolder() / name;
+}
+
+// The text of the exception a call ends with, exactly as the user would read it; "cancelled"
+// for OperationCancelled and "no failure" when the call returns.
+template <typename Call> std::string failureOf(Call call) {
+    try {
+        call();
+    } catch (const OperationCancelled&) {
+        return "cancelled";
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "no failure";
 }
 
 // Records the folder moves of a test and refuses chosen ones; removed again at scope exit.

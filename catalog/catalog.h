@@ -44,7 +44,7 @@ struct CatalogComponent {
     ComponentKind kind = ComponentKind::Community;
     std::vector<std::string> sections;   // ids of the families that list it
     std::vector<std::string> simulators; // simulator generations; empty means all
-    std::string version;                 // the version installed; the remote catalog may change it
+    std::string version; // the version the hub installs; the remote catalog may change it
     std::string folderName;
     std::string downloadUrl;             // empty: not downloadable yet
     std::filesystem::path archiveFolder; // folder inside the archive; empty for applications
@@ -52,8 +52,8 @@ struct CatalogComponent {
     std::string description;
     std::string documentationUrl;
     std::string image;
-    std::vector<std::filesystem::path> preservedPaths;
-    std::optional<ApplicationInfo> application; // present exactly for applications
+    std::vector<std::filesystem::path> preservedPaths; // kept from the version being replaced
+    std::optional<ApplicationInfo> application;        // present exactly for applications
 };
 
 // Everything the hub can offer, in the order the interface shows it.

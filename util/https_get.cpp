@@ -21,6 +21,11 @@ struct CrackedUrl {
     std::wstring path;
 };
 
+// A part of a cracked URL; absent parts may come without a pointer.
+std::wstring component(const wchar_t* text, DWORD length) {
+    return length == 0 ? std::wstring{} : std::wstring(text, length);
+}
+
 std::optional<CrackedUrl> crackHttpsUrl(std::string_view url) {
     std::wstring wide;
     try {
@@ -38,10 +43,10 @@ std::optional<CrackedUrl> crackHttpsUrl(std::string_view url) {
         parts.nScheme != INTERNET_SCHEME_HTTPS || parts.dwHostNameLength == 0) {
         return std::nullopt;
     }
-    CrackedUrl cracked{.host = std::wstring(parts.lpszHostName, parts.dwHostNameLength),
+    CrackedUrl cracked{.host = component(parts.lpszHostName, parts.dwHostNameLength),
                        .port = parts.nPort,
-                       .path = std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength)};
-    cracked.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+                       .path = component(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                               component(parts.lpszExtraInfo, parts.dwExtraInfoLength)};
     if (cracked.path.empty()) {
         cracked.path = L"/";
     }

@@ -210,6 +210,7 @@ class ControlHandler(QuietHandler):
 
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
+    request_queue_size = 64
 
     def handle_error(self, request, client_address):
         # Clients that give up (time-out tests, cancelled downloads) are expected here.
@@ -223,6 +224,8 @@ def main():
     parser.add_argument("--ports-file", required=True)
     parser.add_argument("--idle-exit", type=int, default=600)
     options = parser.parse_args()
+    # Whatever the starter left open (pipes of a test runner) must not stay open with us.
+    os.closerange(3, os.sysconf("SC_OPEN_MAX"))
 
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(options.certificate, options.key)

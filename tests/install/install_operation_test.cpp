@@ -111,6 +111,18 @@ TEST_F(InstallOperation, AnUpdateReplacesTheOldVersionWhole) {
     EXPECT_EQ(readInstalledVersion(package, packageFolder()).version, "1.0.0");
 }
 
+TEST_F(InstallOperation, PreservedPathsOfTheOldVersionAreCarriedOver) {
+    installOldPackage();
+    test::writeFile(packageFolder() / L"user.ini", "the user's settings");
+    package.preservedPaths = {L"user.ini", L"shared.cfg"};
+    test::serveArchive(server, "/package.zip", newPackage);
+    install(package, packageFolder());
+    EXPECT_EQ(test::readFile(packageFolder() / L"user.ini"), "the user's settings");
+    EXPECT_EQ(test::readFile(packageFolder() / L"shared.cfg"), "new shared")
+        << "the new version's own copy wins";
+    EXPECT_FALSE(fs::exists(packageFolder() / L"old-only.cfg"));
+}
+
 TEST_F(InstallOperation, AnInstallWorksWithoutProgressCallback) {
     test::serveArchive(server, "/package.zip", newPackage);
     progress = nullptr;

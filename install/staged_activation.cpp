@@ -189,12 +189,12 @@ void stageAndActivate(const std::filesystem::path& source, const std::filesystem
 }
 
 std::string recoverInterruptedWork(const std::filesystem::path& target) noexcept {
+    std::string steps;
     try {
         const auto folders = targetFolders(target);
         if (!folders) {
             return {};
         }
-        std::string steps;
         if (pathExists(folders->staging)) {
             removeTree(folders->staging);
             steps += "incomplete copy removed; ";
@@ -218,8 +218,8 @@ std::string recoverInterruptedWork(const std::filesystem::path& target) noexcept
         steps.resize(steps.size() - 2);
         return folders->name() + ": " + steps;
     } catch (const std::exception&) {
-        // Only a name that cannot be shown ends up here; the work itself is done.
-        return "interrupted work recovered";
+        // Only a folder name that cannot be shown in UTF-8 ends up here, after the work.
+        return steps;
     }
 }
 

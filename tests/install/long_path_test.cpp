@@ -1,5 +1,7 @@
 #include "install/long_path.h"
 
+#include "util/text.h"
+
 #include <gtest/gtest.h>
 
 namespace hub {
@@ -9,6 +11,10 @@ struct LongPathCase {
     const wchar_t* input;
     const wchar_t* expected;
 };
+
+void PrintTo(const LongPathCase& value, std::ostream* out) {
+    *out << toUtf8(value.input);
+}
 
 class LongPathTest : public testing::TestWithParam<LongPathCase> {};
 

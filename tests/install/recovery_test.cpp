@@ -28,6 +28,11 @@ struct RecoveryCase {
     const FileTree* result; // what the target holds afterwards; null when it is absent
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const RecoveryCase& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class RecoveryTest : public testing::TestWithParam<RecoveryCase> {
 protected:
     test::TempFolder temp;

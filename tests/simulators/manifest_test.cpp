@@ -13,6 +13,11 @@ struct ManifestCase {
     const char* expected;
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const ManifestCase& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class ManifestTest : public testing::TestWithParam<ManifestCase> {};
 
 TEST_P(ManifestTest, ReadsTheTopLevelVersion) {

@@ -13,6 +13,11 @@ struct UserCfgCase {
     const wchar_t* expected;
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const UserCfgCase& value, std::ostream* out) {
+    *out << value.name;
+}
+
 class UserCfgTest : public testing::TestWithParam<UserCfgCase> {};
 
 TEST_P(UserCfgTest, ReadsThePackagesFolder) {

@@ -31,11 +31,11 @@ constexpr UINT killedExitCode = 99;
 // Counts the events of one kind and kills the process at the chosen one.
 class KillPoint {
 public:
-    explicit KillPoint(const std::wstring& spec) {
-        const auto colon = spec.find(L':');
-        kind_ = spec.substr(0, colon);
+    explicit KillPoint(const std::wstring& point) {
+        const auto colon = point.find(L':');
+        kind_ = point.substr(0, colon);
         if (colon != std::wstring::npos) {
-            target_ = std::stoi(spec.substr(colon + 1));
+            target_ = std::stoi(point.substr(colon + 1));
         }
     }
 

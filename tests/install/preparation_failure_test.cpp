@@ -3,6 +3,7 @@
 #include "install/package_preparation.h"
 
 #include "install_test_support.h"
+#include "support/silent_listener.h"
 #include "support/test_files.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -49,10 +50,15 @@ TEST_F(InstallFailure, ACommunityPackageNeedsItsArchiveFolder) {
 }
 
 TEST_F(InstallFailure, AnHttpAddressIsRefusedBeforeAnyConnection) {
-    for (const char* url : {"http://localhost:1/p.zip", "ftp://localhost/p.zip", "not a url"}) {
+    const test::SilentListener listener;
+    const std::string port = std::to_string(listener.port());
+    for (const std::string& url :
+         {"http://localhost:" + port + "/p.zip", "ftp://localhost:" + port + "/p.zip",
+          std::string("not a url")}) {
         const auto component = test::builtInComponent(test::communityPackageId, url);
         EXPECT_EQ(installError(component), "The package URL is not a valid HTTPS address.") << url;
     }
+    EXPECT_FALSE(listener.connectionAttempted());
 }
 
 TEST_F(InstallFailure, AFileSystemErrorBecomesTheSystemTextAndTheNameItConcerns) {

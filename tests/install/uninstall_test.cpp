@@ -85,6 +85,18 @@ TEST_F(Uninstall, AHangingUninstallCommandIsStoppedAfterFifteenSecondsAndTheFold
     EXPECT_FALSE(fs::exists(applicationFolder()));
 }
 
+TEST_F(Uninstall, AnUninstallCommandThatCannotStartIsLoggedAndTheFolderStillGoes) {
+    const auto component = installedApplication(L"--uninstall");
+    test::writeFile(applicationFolder() / component.application->executable, "not a program");
+    uninstall(component, applicationFolder());
+    EXPECT_FALSE(fs::exists(applicationFolder()));
+    ASSERT_EQ(logged().size(), 3u);
+    EXPECT_EQ(logged()[1].rfind("uninstall command failed: Unable to start ORV-Camera.exe: ", 0),
+              0u)
+        << logged()[1];
+    EXPECT_EQ(logged()[2], "uninstalled orv-camera");
+}
+
 TEST_F(Uninstall, AMissingExecutableRunsNothingAndLogsNothingAboutIt) {
     const auto component = installedApplication(L"exit 3");
     fs::remove(applicationFolder() / component.application->executable);

@@ -51,3 +51,5 @@ if quiet wineserver -p; then
     [ -f "$stamp" ] && quiet wine wineboot
 fi
 [ -f "$stamp" ] || create_prefix
+# The tar.exe stand-in may have been rebuilt since the prefix was made.
+. "$harness_dir/prefix.d/tar.sh"

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "catalog/catalog.h"
+#include "install/progress_callback.h"
+#include "settings/activity_log.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace hub {
+
+// Install also serves update and reinstall: each puts the catalog's version in place. Any
+// value other than Install uninstalls.
+enum class OperationKind : std::uint32_t { Install = 0, Uninstall = 1 };
+
+// One operation for the worker, copied when the operation starts so that later catalog
+// changes do not reach it.
+struct OperationRequest {
+    OperationKind kind = OperationKind::Install;
+    CatalogComponent component;
+    std::filesystem::path folder;       // installed location; empty when none is known
+    std::filesystem::path downloadRoot; // parent of the preparation's work folder
+};
+
+struct InstalledState {
+    bool installed = false;
+    std::string version; // empty when not installed or unknown
+    std::filesystem::path location;
+};
+
+// Installs or uninstalls the request's component, writing each step to the log. Fails with
+// the message to show (also logged as "failed: " + message); throws OperationCancelled
+// (logged as "cancelled " + id) when an install sees the cancel flag.
+void runOperation(const OperationRequest& request, const ProgressCallback& progress,
+                  const std::atomic<bool>& cancel, ActivityLog& log);
+
+// Where the component is installed: its folder name inside the applications folder for an
+// application, inside the Community folder for a package (empty when that is unknown).
+std::filesystem::path installedLocation(const CatalogComponent& component,
+                                        const std::filesystem::path& communityFolder,
+                                        const std::filesystem::path& applicationsFolder);
+
+// Whether the component is present at the folder, and in which version: a package's from its
+// manifest, an application's from its receipt.
+InstalledState readInstalledVersion(const CatalogComponent& component,
+                                    const std::filesystem::path& folder);
+
+} // namespace hub

@@ -1,0 +1,135 @@
+#include "install/package_preparation.h"
+
+#include "install/file_operations.h"
+#include "install/operation_cancelled.h"
+#include "install/package_download.h"
+#include "install/processes.h"
+#include "simulators/package_manifest.h"
+#include "util/text.h"
+#include "util/windows_error.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <system_error>
+
+namespace hub {
+
+namespace {
+
+bool isDirectory(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+bool isRegularFile(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+void throwIfCancelled(const std::atomic<bool>& cancel) {
+    if (cancel) {
+        throw OperationCancelled();
+    }
+}
+
+void checkDefinition(const CatalogComponent& component) {
+    if (component.downloadUrl.empty()) {
+        throw std::runtime_error(component.name + " is not available for download yet.");
+    }
+    if (component.kind == ComponentKind::Community && component.archiveFolder.empty()) {
+        throw std::runtime_error("The built-in package definition is incomplete.");
+    }
+}
+
+std::filesystem::path freshWorkFolder(const CatalogComponent& component,
+                                      const std::filesystem::path& downloadRoot) {
+    auto workFolder = downloadRoot / toWide(component.id);
+    removeTree(workFolder);
+    createDirectories(workFolder);
+    return workFolder;
+}
+
+void verifyContent(const CatalogComponent& component, const std::filesystem::path& content) {
+    if (!isDirectory(content)) {
+        throw std::runtime_error(
+            "The downloaded archive does not contain the expected package folder.");
+    }
+    if (component.kind == ComponentKind::Application) {
+        if (!component.application || !isRegularFile(content / component.application->executable)) {
+            throw std::runtime_error(
+                "The downloaded application does not contain its expected executable.");
+        }
+        return;
+    }
+    const std::string version = readManifestVersion(content);
+    if (version != component.version) {
+        throw std::runtime_error("The downloaded package version is " +
+                                 (version.empty() ? std::string("unknown") : version) +
+                                 ", expected " + component.version + ".");
+    }
+}
+
+} // namespace
+
+PreparedPackage preparePackage(const CatalogComponent& component,
+                               const std::filesystem::path& downloadRoot,
+                               const ProgressCallback& progress, const std::atomic<bool>& cancel) {
+    checkDefinition(component);
+    const auto workFolder = freshWorkFolder(component, downloadRoot);
+    const auto archive = workFolder / L"package.zip";
+    const auto extracted = workFolder / L"extracted";
+    createDirectories(extracted);
+
+    downloadPackage(component, archive, progress, cancel);
+    throwIfCancelled(cancel);
+    if (progress) {
+        progress(-1.0, "Extracting package");
+    }
+    extractArchive(archive, extracted);
+    throwIfCancelled(cancel);
+
+    auto content =
+        component.archiveFolder.empty() ? extracted : extracted / component.archiveFolder;
+    verifyContent(component, content);
+    return {workFolder, std::move(content)};
+}
+
+void extractArchive(const std::filesystem::path& archive, const std::filesystem::path& folder,
+                    std::uint32_t timeoutMilliseconds) {
+    const auto tar = systemTarPath();
+    const auto outcome =
+        runAndWait(tar, L"-xf " + quoteArgument(archive) + L" -C " + quoteArgument(folder),
+                   timeoutMilliseconds, true);
+    if (!outcome.finished) {
+        throw std::runtime_error("Package extraction timed out.");
+    }
+    if (outcome.exitCode != 0) {
+        throw std::runtime_error("Package extraction failed (code " +
+                                 std::to_string(outcome.exitCode) + ").");
+    }
+}
+
+std::wstring quoteArgument(const std::filesystem::path& path) {
+    return L"\"" + path.native() + L"\"";
+}
+
+std::filesystem::path systemTarPath() {
+    std::wstring buffer(32768, L'\0');
+    const UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length == 0 || length >= buffer.size()) {
+        throw windowsError("Unable to locate the Windows system folder", GetLastError());
+    }
+    buffer.resize(length);
+    return tarPathIn(buffer);
+}
+
+std::filesystem::path tarPathIn(const std::filesystem::path& folder) {
+    auto tar = folder / L"tar.exe";
+    if (!isRegularFile(tar)) {
+        throw std::runtime_error("Windows archive support (tar.exe) is not available.");
+    }
+    return tar;
+}
+
+} // namespace hub

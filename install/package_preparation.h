@@ -1,0 +1,46 @@
+#pragma once
+
+#include "catalog/catalog.h"
+#include "install/progress_callback.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace hub {
+
+// A downloaded, unpacked and verified package. The work folder (downloadRoot\<id>) holds
+// "package.zip" and "extracted"; the content folder is the package itself inside it.
+struct PreparedPackage {
+    std::filesystem::path workFolder;
+    std::filesystem::path contentFolder;
+};
+
+inline constexpr std::uint32_t tarTimeoutMilliseconds = 600'000;
+
+// Downloads the component's archive into a fresh work folder under downloadRoot, unpacks
+// it with the system tar.exe and checks that it holds the package the catalog describes
+// (its folder, and its version or its executable). Fails with the message to show; throws
+// OperationCancelled when the cancel flag is seen. A failed preparation leaves its work
+// folder behind; the next preparation of the component clears it first.
+PreparedPackage preparePackage(const CatalogComponent& component,
+                               const std::filesystem::path& downloadRoot,
+                               const ProgressCallback& progress, const std::atomic<bool>& cancel);
+
+// Unpacks the zip archive into the folder with the system tar.exe, stopping it after the
+// time-out; fails with "Package extraction timed out." or "Package extraction failed (code N).".
+void extractArchive(const std::filesystem::path& archive, const std::filesystem::path& folder,
+                    std::uint32_t timeoutMilliseconds = tarTimeoutMilliseconds);
+
+// The path in double quotes, nothing escaped, for a command line.
+std::wstring quoteArgument(const std::filesystem::path& path);
+
+// The tar.exe in the Windows system folder; fails when there is none.
+std::filesystem::path systemTarPath();
+
+// The tar.exe in the given folder; fails with "Windows archive support (tar.exe) is not
+// available." when it is not a regular file there.
+std::filesystem::path tarPathIn(const std::filesystem::path& folder);
+
+} // namespace hub

@@ -72,8 +72,7 @@ void runUninstallCommand(const OperationRequest& request, const ProgressCallback
         return;
     }
     const auto executable = request.folder / application->executable;
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(executable, error)) {
+    if (!isRegularFile(executable)) {
         return;
     }
     if (progress) {
@@ -157,16 +156,14 @@ InstalledState readInstalledVersion(const CatalogComponent& component,
     if (folder.empty()) {
         return state;
     }
-    std::error_code error;
     if (component.kind == ComponentKind::Application) {
         state.installed =
-            component.application &&
-            std::filesystem::is_regular_file(folder / component.application->executable, error);
+            component.application && isRegularFile(folder / component.application->executable);
         if (state.installed) {
             state.version = readReceiptVersion(folder);
         }
     } else {
-        state.installed = std::filesystem::is_directory(folder, error);
+        state.installed = isDirectory(folder);
         if (state.installed) {
             state.version = readManifestVersion(folder);
         }

@@ -50,6 +50,16 @@ bool pathExists(const std::filesystem::path& path) noexcept {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool isDirectory(const std::filesystem::path& path) noexcept {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+bool isRegularFile(const std::filesystem::path& path) noexcept {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
 void createDirectories(const std::filesystem::path& folder) {
     if (isFolder(GetFileAttributesW(folder.c_str()))) {
         return;

@@ -14,6 +14,10 @@ namespace hub {
 // True when the entry's attributes can be read; an entry that cannot be read counts as absent.
 bool pathExists(const std::filesystem::path& path) noexcept;
 
+// The entry is a folder, or a regular file; an entry that cannot be queried is neither.
+bool isDirectory(const std::filesystem::path& path) noexcept;
+bool isRegularFile(const std::filesystem::path& path) noexcept;
+
 // Creates the folder and every missing ancestor; an existing folder is fine. Fails with a
 // file-system error for the operation "create_directories".
 void createDirectories(const std::filesystem::path& folder);

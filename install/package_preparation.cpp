@@ -17,16 +17,6 @@ namespace hub {
 
 namespace {
 
-bool isDirectory(const std::filesystem::path& path) {
-    std::error_code error;
-    return std::filesystem::is_directory(path, error);
-}
-
-bool isRegularFile(const std::filesystem::path& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
-}
-
 void throwIfCancelled(const std::atomic<bool>& cancel) {
     if (cancel) {
         throw OperationCancelled();

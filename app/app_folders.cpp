@@ -1,6 +1,7 @@
 #include "app/app_folders.h"
 
 #include "app/known_folder.h"
+#include "util/paths.h"
 
 #include <shlobj.h>
 
@@ -26,7 +27,7 @@ void copyLegacySettings(const std::filesystem::path& localAppData,
         return;
     }
     const auto legacy = localAppData / L"Orvantis_Hub" / L"settings.json";
-    if (std::filesystem::is_regular_file(legacy, error)) {
+    if (isRegularFile(legacy)) {
         std::filesystem::copy_file(legacy, settingsFile,
                                    std::filesystem::copy_options::skip_existing, error);
     }

@@ -52,8 +52,8 @@ struct CatalogComponent {
     std::string description;
     std::string documentationUrl;
     std::string image;
-    std::vector<std::filesystem::path> preservedPaths; // kept from the version being replaced
-    std::optional<ApplicationInfo> application;        // present exactly for applications
+    std::vector<std::wstring> preservedPaths;   // kept from the version being replaced
+    std::optional<ApplicationInfo> application; // present exactly for applications
 };
 
 // Everything the hub can offer, in the order the interface shows it.

@@ -56,10 +56,8 @@ void install(const OperationRequest& request, const ProgressCallback& progress,
             writeReceipt(staging, component);
         };
     }
-    const std::vector<std::wstring> preservedPaths(component.preservedPaths.begin(),
-                                                   component.preservedPaths.end());
-    stageAndActivate(prepared.contentFolder, request.folder, preservedPaths, writeReceiptInto,
-                     stagingProgress(progress), cancel);
+    stageAndActivate(prepared.contentFolder, request.folder, component.preservedPaths,
+                     writeReceiptInto, stagingProgress(progress), cancel);
     log.write("installed " + component.id + " " + component.version);
 }
 

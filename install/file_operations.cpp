@@ -16,11 +16,6 @@ MoveInterceptor& moveInterceptor() {
     return interceptor;
 }
 
-std::filesystem::filesystem_error fileSystemError(const char* operation,
-                                                  const std::filesystem::path& path, DWORD error) {
-    return {operation, path, std::error_code(static_cast<int>(error), std::system_category())};
-}
-
 bool isLink(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
@@ -46,18 +41,13 @@ DWORD deleteEntry(const std::filesystem::path& path, DWORD attributes, Delete re
 
 } // namespace
 
+std::filesystem::filesystem_error
+fileSystemError(const char* operation, const std::filesystem::path& path, std::uint32_t error) {
+    return {operation, path, std::error_code(static_cast<int>(error), std::system_category())};
+}
+
 bool pathExists(const std::filesystem::path& path) noexcept {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool isDirectory(const std::filesystem::path& path) noexcept {
-    std::error_code error;
-    return std::filesystem::is_directory(path, error);
-}
-
-bool isRegularFile(const std::filesystem::path& path) noexcept {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
 }
 
 void createDirectories(const std::filesystem::path& folder) {

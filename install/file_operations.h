@@ -11,12 +11,12 @@ namespace hub {
 // they work on long-path ("\\?\") names, and they never follow links: a symbolic link or
 // junction is removed or skipped as the link itself, never entered.
 
+// A file-system error of the named operation on path, carrying a Windows error code.
+std::filesystem::filesystem_error
+fileSystemError(const char* operation, const std::filesystem::path& path, std::uint32_t error);
+
 // True when the entry's attributes can be read; an entry that cannot be read counts as absent.
 bool pathExists(const std::filesystem::path& path) noexcept;
-
-// The entry is a folder, or a regular file; an entry that cannot be queried is neither.
-bool isDirectory(const std::filesystem::path& path) noexcept;
-bool isRegularFile(const std::filesystem::path& path) noexcept;
 
 // Creates the folder and every missing ancestor; an existing folder is fine. Fails with a
 // file-system error for the operation "create_directories".

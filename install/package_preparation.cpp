@@ -5,13 +5,13 @@
 #include "install/package_download.h"
 #include "install/processes.h"
 #include "simulators/package_manifest.h"
+#include "util/paths.h"
 #include "util/text.h"
 #include "util/windows_error.h"
 
 #include <windows.h>
 
 #include <stdexcept>
-#include <system_error>
 
 namespace hub {
 

@@ -1,10 +1,9 @@
 #include "install/tree_listing.h"
 
+#include "install/file_operations.h"
 #include "install/folder_enumeration.h"
 
 #include <windows.h>
-
-#include <system_error>
 
 namespace hub {
 
@@ -30,8 +29,9 @@ private:
             }
         });
         if (result.error != 0) {
-            fail(result.opened ? "recursive_directory_iterator::operator++" : openOperation, folder,
-                 result.error);
+            throw fileSystemError(result.opened ? "recursive_directory_iterator::operator++"
+                                                : openOperation,
+                                  folder, result.error);
         }
     }
 
@@ -45,12 +45,6 @@ private:
             (std::uint64_t{data.nFileSizeHigh} << 32) | std::uint64_t{data.nFileSizeLow};
         entries_.push_back({relative, size, false});
         totalBytes_ += size;
-    }
-
-    [[noreturn]] static void fail(const char* operation, const std::filesystem::path& folder,
-                                  DWORD error) {
-        throw std::filesystem::filesystem_error(
-            operation, folder, std::error_code(static_cast<int>(error), std::system_category()));
     }
 
     const std::filesystem::path& source_;

@@ -64,7 +64,7 @@ discoverInstallations(const std::filesystem::path& roamingAppData,
         for (const auto& known : knownInstallations) {
             const auto configuration =
                 (known.roaming ? roamingAppData : localAppData) / known.configuration;
-            if (!std::filesystem::is_regular_file(configuration)) {
+            if (!isRegularFile(configuration)) {
                 continue;
             }
             const auto packages = readInstalledPackagesPath(configuration);
@@ -77,8 +77,7 @@ discoverInstallations(const std::filesystem::path& roamingAppData,
                 })) {
                 continue;
             }
-            std::error_code unreadable;
-            const bool available = std::filesystem::is_directory(community, unreadable);
+            const bool available = isDirectory(community);
             found.push_back({known.id, known.family, known.label, known.edition,
                              std::move(community), available});
         }

@@ -2,6 +2,7 @@
 
 #include "install/file_operations.h"
 #include "install/processes.h"
+#include "util/paths.h"
 
 namespace hub {
 

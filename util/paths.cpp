@@ -28,6 +28,16 @@ bool samePath(const std::filesystem::path& a, const std::filesystem::path& b) no
     }
 }
 
+bool isDirectory(const std::filesystem::path& path) noexcept {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+bool isRegularFile(const std::filesystem::path& path) noexcept {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
 std::string leafName(const std::filesystem::path& path) {
     return pathToUtf8(path.filename());
 }

@@ -12,6 +12,11 @@ std::string pathToUtf8(const std::filesystem::path& path);
 // separators ignored except a drive root's. No file system access; relative stays relative.
 bool samePath(const std::filesystem::path& a, const std::filesystem::path& b) noexcept;
 
+// The entry is a folder, or a regular file (links followed); an entry that cannot be queried
+// is neither.
+bool isDirectory(const std::filesystem::path& path) noexcept;
+bool isRegularFile(const std::filesystem::path& path) noexcept;
+
 // The last component as UTF-8, for naming a file or folder in a user message.
 std::string leafName(const std::filesystem::path& path);
 

@@ -17,6 +17,9 @@ streamed in pieces so that gigabytes never sit in memory. "length" sends the tru
 Content-Length, none (the body ends when the connection closes) or a lie; "cut" closes the
 connection after that many body bytes; "delay" waits before the status line. Unscripted paths
 answer 404. The server exits when it is terminated or has been idle for --idle-exit seconds.
+
+With --folder, every path outside "/t/" is a file below that folder (the query is ignored), so
+the server can stand for the maker's web host: the demo world serves its packages this way.
 """
 
 import argparse
@@ -109,7 +112,7 @@ class TestHandler(QuietHandler):
         parsed = urllib.parse.urlsplit(self.path)
         parts = parsed.path.split("/", 3)
         if len(parts) < 3 or parts[1] != "t":
-            return self.reply(404)
+            return self.send_site_file(urllib.parse.unquote(parsed.path))
         session_id = parts[2]
         path = "/" + (parts[3] if len(parts) > 3 else "")
         target = path + ("?" + parsed.query if parsed.query else "")
@@ -125,6 +128,15 @@ class TestHandler(QuietHandler):
         if answer is None:
             return self.reply(404)
         self.send_answer(answer)
+
+    def send_site_file(self, path):
+        root = self.server.folder
+        if root is None:
+            return self.reply(404)
+        file = os.path.realpath(os.path.join(root, path.lstrip("/")))
+        if not file.startswith(root + os.sep) or not os.path.isfile(file):
+            return self.reply(404)
+        self.send_answer(Answer({"file": file}, b""))
 
     def send_answer(self, answer):
         self.close_connection = True
@@ -211,6 +223,7 @@ class ControlHandler(QuietHandler):
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     request_queue_size = 64
+    folder = None
 
     def handle_error(self, request, client_address):
         # Clients that give up (time-out tests, cancelled downloads) are expected here.
@@ -223,13 +236,17 @@ def main():
     parser.add_argument("--key", required=True)
     parser.add_argument("--ports-file", required=True)
     parser.add_argument("--idle-exit", type=int, default=600)
+    parser.add_argument("--folder", help="serve this folder's files outside /t/")
+    parser.add_argument("--port", type=int, default=0, help="HTTPS port (default: any free one)")
     options = parser.parse_args()
     # Whatever the starter left open (pipes of a test runner) must not stay open with us.
     os.closerange(3, os.sysconf("SC_OPEN_MAX"))
 
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(options.certificate, options.key)
-    https = Server(("127.0.0.1", 0), TestHandler, bind_and_activate=False)
+    https = Server(("127.0.0.1", options.port), TestHandler, bind_and_activate=False)
+    if options.folder:
+        https.folder = os.path.realpath(options.folder)
     https.socket = context.wrap_socket(https.socket, server_side=True,
                                        do_handshake_on_connect=False)
     https.server_bind()

@@ -11,7 +11,7 @@
 # and every Wine process of the demo prefix. DEMO_PORT chooses the bridge's port (default: any
 # free one).
 set -eu
-build_dir=$(cd "$1" && pwd)
+binary_dir=$(cd "$1" && pwd)
 ui_dir=$(cd "$2" && pwd)
 mkdir -p "$3"
 demo_dir=$(cd "$3" && pwd)
@@ -57,7 +57,8 @@ cleanup() {
 }
 
 started=$(date +%s)
-sh "$harness_dir/demo-world.sh" "$build_dir" "$demo_dir"
+sh "$harness_dir/demo-world.sh" "$binary_dir" "$demo_dir"
+build_dir=$demo_dir
 . "$harness_dir/prefix-env.sh"
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -76,7 +77,7 @@ origin="https://localhost:$HUB_TEST_HTTPS_PORT"
 
 # Its own session: Ctrl-C reaches this script only, which then closes the host in order.
 setsid node "$harness_dir/bridge.mjs" --ui "$ui_dir" --port "${DEMO_PORT:-0}" -- \
-    wine "$build_dir/tests/hub_headless_host.exe" --web-origin "$origin" \
+    wine "$binary_dir/tests/hub_headless_host.exe" --web-origin "$origin" \
     --documentation-origin "$origin" </dev/null >"$state/bridge.out" 2>"$state/host.log" &
 bridge_pid=$!
 address=$(await_line "$state/bridge.out" '^bridge listening on ' "$bridge_pid" "the bridge" |

@@ -62,7 +62,7 @@ it('asks for the first snapshot and posts each command in its shape', async () =
     ['Update', { type: 'install', componentId: 'tarsek-weapons-patch' }],
     ['Stop', { type: 'stop', componentId: 'orv-camera' }],
     ['Create desktop shortcut', { type: 'createShortcut', componentId: 'orv-camera' }],
-    ['Open folder', { type: 'openFolder', componentId: 'orv-camera' }],
+    ['Open folder', { type: 'openFolder', componentId: 'velmora-weapons-patch' }],
     ['Documentation', { type: 'openLink', url: 'https://docs.orvantis.example/velmora/vtl-ima#cam-system' }],
     ['Dismiss notice', { type: 'dismissNotice' }],
     ['Dismiss error', { type: 'dismissError' }],

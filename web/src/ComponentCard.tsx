@@ -66,8 +66,8 @@ export function ComponentCard({ component, operation, onUninstall }: Props) {
         <p className="summary">{component.summary}</p>
         {expanded && <p className="description" id={`${id}-description`}>{component.description}</p>}
         <button type="button" className="link-button" aria-expanded={expanded} aria-controls={`${id}-description`}
-          onClick={() => setExpanded(!expanded)}>
-          {expanded ? 'Show less' : 'Read more'}<span className="visually-hidden"> about {component.name}</span>
+          aria-label={`${expanded ? 'Show less' : 'Read more'} about ${component.name}`} onClick={() => setExpanded(!expanded)}>
+          {expanded ? 'Show less' : 'Read more'}
         </button>
         <p className={component.compatible ? 'compatibility' : 'compatibility incompatible'}>
           {compatibilityText(component)}

@@ -11,14 +11,14 @@ export function Messages({ snapshot }: { snapshot: Snapshot }) {
       {snapshot.error && (
         <div className="banner error" role="alert">
           <p>{snapshot.error}</p>
-          <button type="button" onClick={() => send({ type: 'dismissError' })}>Dismiss<span className="visually-hidden"> error</span></button>
+          <button type="button" aria-label="Dismiss error" onClick={() => send({ type: 'dismissError' })}>Dismiss</button>
         </div>
       )}
       <div className="notice-region" role="status" aria-live="polite">
         {snapshot.notice && (
           <div className="banner notice">
             <p>{snapshot.notice}</p>
-            <button type="button" onClick={() => send({ type: 'dismissNotice' })}>Dismiss<span className="visually-hidden"> notice</span></button>
+            <button type="button" aria-label="Dismiss notice" onClick={() => send({ type: 'dismissNotice' })}>Dismiss</button>
           </div>
         )}
       </div>

@@ -41,8 +41,9 @@ export function Rail({ snapshot, view, onView }: { snapshot: Snapshot; view: Vie
       <ul className="rail-links" aria-label="Links">
         {snapshot.catalog.links.map((link) => (
           <li key={link.url}>
-            <a href={link.url} onClick={(event) => { event.preventDefault(); send({ type: 'openLink', url: link.url }); }}>
-              {link.label}<span className="visually-hidden"> (opens in your browser)</span>
+            <a href={link.url} aria-label={`${link.label} (opens in your browser)`}
+              onClick={(event) => { event.preventDefault(); send({ type: 'openLink', url: link.url }); }}>
+              {link.label}
             </a>
           </li>
         ))}

@@ -27,7 +27,7 @@ struct WeaponsPatch {
     std::string_view enables;    // "functional weapons" for the description
 };
 
-CatalogComponent weaponsPatch(const WeaponsPatch& patch) {
+CatalogComponent weaponsPatch(const Origins& origins, const WeaponsPatch& patch) {
     const std::string family{patch.family};
     const std::string folder = "orvantis-aircraft-" + family + "-weapons";
     CatalogComponent component;
@@ -39,7 +39,7 @@ CatalogComponent weaponsPatch(const WeaponsPatch& patch) {
     component.version = patch.version;
     component.folderName = folder;
     component.downloadUrl =
-        webUrl("/wp-content/uploads/package/orvantis-" + family + "-weapons-patch.zip");
+        origins.webUrl("/wp-content/uploads/package/orvantis-" + family + "-weapons-patch.zip");
     component.archiveFolder = folder;
     component.summary = "Enables functional " + std::string{patch.capability} + " integration.";
     component.description = weaponsPatchDescription(patch.enables, patch.aircraft);
@@ -47,7 +47,7 @@ CatalogComponent weaponsPatch(const WeaponsPatch& patch) {
     return component;
 }
 
-CatalogComponent cameraSystem() {
+CatalogComponent cameraSystem(const Origins& origins) {
     CatalogComponent component;
     component.id = "orv-camera";
     component.name = "Camera System";
@@ -56,13 +56,13 @@ CatalogComponent cameraSystem() {
     component.simulators = {"msfs2024"};
     component.version = "0.11.0";
     component.folderName = "Orvantis.CameraSystem";
-    component.downloadUrl = webUrl("/downloads/orv-velmora-camera/orv-camera.zip");
+    component.downloadUrl = origins.webUrl("/downloads/orv-velmora-camera/orv-camera.zip");
     component.summary = "Camera bridge for realistic imagery in the Velmora avionics.";
     component.description =
         "Installs the camera system bridge as a Windows application. When the application is "
         "running during the flight, the IMA page on the lateral display shows a realistic camera "
         "view rendered from live simulator footage.";
-    component.documentationUrl = documentationUrl("/velmora/vtl-ima#cam-system");
+    component.documentationUrl = origins.documentationUrl("/velmora/vtl-ima#cam-system");
     component.image = "velmora-camera-system.jpg";
     component.application = ApplicationInfo{.executable = L"ORV-Camera.exe",
                                             .displayName = L"Orvantis Camera System",
@@ -91,16 +91,23 @@ template <typename CatalogType> auto* findIn(CatalogType& catalog, std::string_v
 } // namespace
 
 Catalog buildCatalog() {
+    return buildCatalog(builtInOrigins());
+}
+
+Catalog buildCatalog(const Origins& origins) {
     Catalog catalog;
-    catalog.links = {{"Documentation", documentationUrl("/")}, {"Website", webUrl("/")}};
+    catalog.links = {{"Documentation", origins.documentationUrl("/")},
+                     {"Website", origins.webUrl("/")}};
     catalog.families = {makeFamily("velmora", "Velmora", "Corvain", "VEL"),
                         makeFamily("tarsek", "Tarsek", "Halvorn", "TAR"),
                         makeFamily("quenby", "Quenby", "Dremmel Works", "QN20")};
-    catalog.components = {
-        weaponsPatch({"velmora", "Velmora", "msfs2024", "1.0.0", "weapons", "functional weapons"}),
-        cameraSystem(),
-        weaponsPatch({"tarsek", "Tarsek", "msfs2024", "1.0.0", "weapons", "functional weapons"}),
-        weaponsPatch({"quenby", "Quenby", "msfs2020", "2.0.0", "cannon", "the functional cannon"})};
+    catalog.components = {weaponsPatch(origins, {"velmora", "Velmora", "msfs2024", "1.0.0",
+                                                 "weapons", "functional weapons"}),
+                          cameraSystem(origins),
+                          weaponsPatch(origins, {"tarsek", "Tarsek", "msfs2024", "1.0.0", "weapons",
+                                                 "functional weapons"}),
+                          weaponsPatch(origins, {"quenby", "Quenby", "msfs2020", "2.0.0", "cannon",
+                                                 "the functional cannon"})};
     return catalog;
 }
 

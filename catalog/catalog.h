@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalog/origins.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -63,8 +65,9 @@ struct Catalog {
     std::vector<CatalogComponent> components;
 };
 
-// The built-in catalog, compiled into the program.
+// The built-in catalog, compiled into the program, with its addresses on the given origins.
 Catalog buildCatalog();
+Catalog buildCatalog(const Origins& origins);
 
 // The component whose id is byte for byte equal to id, or null.
 const CatalogComponent* findComponent(const Catalog& catalog, std::string_view id) noexcept;

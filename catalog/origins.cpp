@@ -11,11 +11,24 @@ std::string_view documentationOrigin() noexcept {
 }
 
 std::string webUrl(std::string_view path) {
-    return std::string{webOrigin()}.append(path);
+    return builtInOrigins().webUrl(path);
 }
 
 std::string documentationUrl(std::string_view path) {
-    return std::string{documentationOrigin()}.append(path);
+    return builtInOrigins().documentationUrl(path);
+}
+
+std::string Origins::webUrl(std::string_view path) const {
+    return std::string{web}.append(path);
+}
+
+std::string Origins::documentationUrl(std::string_view path) const {
+    return std::string{documentation}.append(path);
+}
+
+Origins builtInOrigins() {
+    return Origins{.web = std::string{webOrigin()},
+                   .documentation = std::string{documentationOrigin()}};
 }
 
 } // namespace hub

@@ -39,7 +39,15 @@ bool isUsableId(std::string_view id) noexcept {
 } // namespace
 
 std::string packageCatalogUrl() {
-    return webUrl("/downloads/orv-hub/packages.json");
+    return packageCatalogUrl(builtInOrigins());
+}
+
+std::string packageCatalogUrl(const Origins& origins) {
+    return origins.webUrl("/downloads/orv-hub/packages.json");
+}
+
+std::string updateFeedUrl(const Origins& origins) {
+    return origins.webUrl("/downloads/orv-hub/");
 }
 
 RemoteVersions fetchRemoteVersions(std::string_view url) {

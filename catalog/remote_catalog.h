@@ -15,6 +15,10 @@ using RemoteVersions = std::unordered_map<std::string, std::string>;
 
 // The address of the package catalog on the maker's web host.
 std::string packageCatalogUrl();
+std::string packageCatalogUrl(const Origins& origins);
+
+// The address of the hub's own update feed.
+std::string updateFeedUrl(const Origins& origins);
 
 // Fetches the package catalog over HTTPS (5-second time-outs, at most 65536 bytes) and keeps
 // its usable entries (see parseRemoteVersions). Fails with the user's text; a JSON syntax

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_folders.h"
+#include "controller/controller_options.h"
 #include "controller/folder_picker.h"
 
 #include <memory>
@@ -17,6 +18,8 @@ namespace hub {
 class ApplicationController {
 public:
     ApplicationController(AppFolders folders, FolderPicker folderPicker);
+    // The same with the surroundings replaced (tests and the headless test host).
+    ApplicationController(AppFolders folders, FolderPicker folderPicker, ControllerOptions options);
     ~ApplicationController();
     ApplicationController(const ApplicationController&) = delete;
     ApplicationController& operator=(const ApplicationController&) = delete;

@@ -1,0 +1,244 @@
+#include "controller/application_controller.h"
+
+#include "controller/controller_impl.h"
+#include "install/operation_cancelled.h"
+#include "install/processes.h"
+
+#include <utility>
+
+namespace hub {
+
+namespace {
+
+constexpr auto noticeLifetime = std::chrono::seconds(6);
+constexpr auto runningCheckInterval = std::chrono::seconds(1);
+constexpr auto installedCheckInterval = std::chrono::seconds(3);
+
+std::string successNotice(const std::string& action, const std::string& name,
+                          const std::string& version) {
+    if (action == "uninstall") {
+        return name + " uninstalled.";
+    }
+    if (action == "update") {
+        return name + " updated to " + version + ".";
+    }
+    if (action == "reinstall") {
+        return name + " " + version + " reinstalled.";
+    }
+    return name + " " + version + " installed.";
+}
+
+} // namespace
+
+std::chrono::steady_clock::time_point ControllerOptions::defaultClock() {
+    return std::chrono::steady_clock::now();
+}
+
+std::vector<SimulatorInstallation> ControllerOptions::defaultDiscovery() {
+    return discoverInstallations();
+}
+
+void ControllerOptions::defaultShellOpen(std::wstring_view target) {
+    hub::openWithShell(target);
+}
+
+std::thread ControllerOptions::defaultThreadStart(std::function<void()> body) {
+    return std::thread(std::move(body));
+}
+
+ApplicationController::Impl::Impl(AppFolders appFolders, FolderPicker picker,
+                                  ControllerOptions controllerOptions)
+    : folders(std::move(appFolders)), folderPicker(std::move(picker)),
+      options(std::move(controllerOptions)), log(folders.logFile),
+      settings(loadSettings(folders.settingsFile)), updater(updateFeedUrl(options.origins)),
+      catalog(buildCatalog(options.origins)) {
+    log.write(std::string{"Orvantis Hub "} + hubVersion + " started");
+    selectFromSettings();
+    recover();
+    // Started last: a thread that exists when a later step throws would end the process.
+    catalogThread = options.startThread([this] { refreshPackageCatalog(); });
+}
+
+ApplicationController::Impl::~Impl() {
+    cancelRequested.exchange(true);
+    if (worker.joinable()) {
+        worker.join();
+    }
+    if (catalogThread.joinable()) {
+        catalogThread.join();
+    }
+    updater.applyUpdateOnExit();
+}
+
+bool ApplicationController::Impl::isBusy() const {
+    const std::lock_guard lock(stateMutex);
+    return operation.active;
+}
+
+void ApplicationController::Impl::setNotice(std::string text) {
+    notice = std::move(text);
+    noticeExpiry = options.clock() + noticeLifetime;
+}
+
+void ApplicationController::Impl::startOperation(OperationKind kind,
+                                                 const CatalogComponent& component,
+                                                 const std::string& action,
+                                                 const std::filesystem::path& folder) {
+    if (worker.joinable()) {
+        worker.join();
+    }
+    OperationRequest request{.kind = kind,
+                             .component = component,
+                             .folder = folder,
+                             .downloadRoot = folders.dataFolder / L"Downloads"};
+    {
+        const std::lock_guard lock(stateMutex);
+        operation = OperationStatus{.active = true,
+                                    .componentId = component.id,
+                                    .action = action,
+                                    .progress = -1.0,
+                                    .message = "Starting"};
+        operationFinished = false;
+        operationCancelled = false;
+        operationError.clear();
+    }
+    cancelRequested.exchange(false);
+    notice.clear();
+    try {
+        worker = options.startThread([this, request = std::move(request)] { runWorker(request); });
+    } catch (const std::exception&) {
+        // Without a worker nothing would ever finish the operation: back to idle.
+        const std::lock_guard lock(stateMutex);
+        operation = OperationStatus{};
+        throw;
+    }
+}
+
+void ApplicationController::Impl::runWorker(const OperationRequest& request) noexcept {
+    const ProgressCallback progress = [this](double fraction, const std::string& message) {
+        const std::lock_guard lock(stateMutex);
+        operation.progress = fraction;
+        operation.message = message;
+    };
+    bool cancelled = false;
+    std::string failure;
+    try {
+        runOperation(request, progress, cancelRequested, log);
+    } catch (const OperationCancelled&) {
+        cancelled = true;
+    } catch (const std::exception& engineError) {
+        failure = *engineError.what() == '\0' ? "The operation failed." : engineError.what();
+    } catch (...) {
+        // Anything else the engine lets through is a failure too, not the end of the process.
+        failure = "The operation failed.";
+    }
+    const std::lock_guard lock(stateMutex);
+    operationError = std::move(failure);
+    operationCancelled = cancelled;
+    operationFinished = true;
+}
+
+void ApplicationController::Impl::refreshPackageCatalog() noexcept {
+    RemoteVersions versions;
+    try {
+        versions = refreshRemoteVersions(packageCatalogUrl(options.origins), log);
+    } catch (const std::exception&) {
+        // Only running out of memory gets here; the built-in versions stay.
+    }
+    const std::lock_guard lock(packageCatalogMutex);
+    packageCatalogResult = std::move(versions);
+    packageCatalogReady = true;
+}
+
+void ApplicationController::Impl::tick() {
+    applyPackageCatalog();
+    handleFinishedOperation();
+    const TimePoint now = options.clock();
+    if (now >= nextRunningCheck) {
+        refreshRunningState();
+        nextRunningCheck = now + runningCheckInterval;
+    }
+    if (now >= nextInstalledCheck && !isBusy()) {
+        refreshInstalledState();
+        nextInstalledCheck = now + installedCheckInterval;
+    }
+    if (!notice.empty() && now >= noticeExpiry) {
+        notice.clear();
+    }
+}
+
+void ApplicationController::Impl::applyPackageCatalog() {
+    RemoteVersions versions;
+    {
+        const std::lock_guard lock(packageCatalogMutex);
+        if (!packageCatalogReady) {
+            return;
+        }
+        versions = std::move(packageCatalogResult);
+        packageCatalogReady = false;
+    }
+    if (catalogThread.joinable()) {
+        catalogThread.join();
+    }
+    applyRemoteVersions(catalog, versions, log);
+}
+
+void ApplicationController::Impl::handleFinishedOperation() {
+    OperationStatus finished;
+    std::string failure;
+    bool cancelled = false;
+    {
+        const std::lock_guard lock(stateMutex);
+        if (!operationFinished) {
+            return;
+        }
+        operationFinished = false;
+        finished = std::exchange(operation, OperationStatus{});
+        failure = std::move(operationError);
+        operationError.clear();
+        cancelled = operationCancelled;
+    }
+    if (worker.joinable()) {
+        worker.join();
+    }
+    const CatalogComponent* component = findComponent(catalog, finished.componentId);
+    const std::string& name = component != nullptr ? component->name : finished.componentId;
+    if (cancelled) {
+        setNotice(name + ": operation cancelled, nothing was changed.");
+    } else if (!failure.empty()) {
+        error = name + ": " + failure;
+    } else {
+        setNotice(successNotice(finished.action, name,
+                                component != nullptr ? component->version : std::string{}));
+    }
+    refreshInstalledState();
+    refreshRunningState();
+}
+
+ApplicationController::ApplicationController(AppFolders folders, FolderPicker folderPicker)
+    : ApplicationController(std::move(folders), std::move(folderPicker), ControllerOptions{}) {}
+
+ApplicationController::ApplicationController(AppFolders folders, FolderPicker folderPicker,
+                                             ControllerOptions options)
+    : impl(std::make_unique<Impl>(std::move(folders), std::move(folderPicker),
+                                  std::move(options))) {}
+
+ApplicationController::~ApplicationController() = default;
+
+void ApplicationController::handleMessage(std::string_view message) {
+    impl->handleMessage(message);
+}
+
+std::string ApplicationController::snapshot() const {
+    return impl->snapshot();
+}
+
+void ApplicationController::tick() {
+    impl->tick();
+}
+
+bool ApplicationController::isBusy() const {
+    return impl->isBusy();
+}
+
+} // namespace hub

@@ -1,0 +1,115 @@
+#include "controller/controller_impl.h"
+#include "util/paths.h"
+#include "util/text.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace hub {
+
+namespace {
+
+constexpr char busyMessage[] = "Wait for the current operation to finish.";
+
+const SimulatorInstallation* pickInstallation(const std::vector<SimulatorInstallation>& list,
+                                              const std::string& wanted) {
+    const auto first = [&](auto predicate) -> const SimulatorInstallation* {
+        const auto found = std::ranges::find_if(list, predicate);
+        return found == list.end() ? nullptr : &*found;
+    };
+    for (const SimulatorInstallation* picked :
+         {first([&](const auto& item) { return item.available && item.id == wanted; }),
+          first([](const auto& item) { return item.available && item.family == "msfs2024"; }),
+          first([](const auto& item) { return item.available; })}) {
+        if (picked != nullptr) {
+            return picked;
+        }
+    }
+    return list.empty() ? nullptr : &list.front();
+}
+
+// The chosen folder, or its "Community" subfolder when it has one and is not named so itself.
+std::filesystem::path adjustedCommunityFolder(std::filesystem::path folder) {
+    if (!folder.has_filename() && folder.has_relative_path()) {
+        folder = folder.parent_path();
+    }
+    if (!equalsIgnoreCase(folder.filename().native(), L"Community") &&
+        isDirectory(folder / L"Community")) {
+        folder /= L"Community";
+    }
+    return folder;
+}
+
+} // namespace
+
+void ApplicationController::Impl::selectFromSettings() {
+    installations = options.discover();
+    selectedInstallation = SimulatorInstallation{};
+    if (settings.simulator == "custom" && !settings.customCommunityFolder.empty()) {
+        selectedInstallation = SimulatorInstallation{
+            .id = "custom",
+            .family = "custom",
+            .label = "Custom folder",
+            .edition = {},
+            .communityFolder = settings.customCommunityFolder,
+            .available = isUsableCommunityFolder(settings.customCommunityFolder)};
+    } else if (const auto* picked = pickInstallation(installations, settings.simulator)) {
+        selectedInstallation = *picked;
+    }
+}
+
+void ApplicationController::Impl::selectSimulator(const std::string& installationId) {
+    if (isBusy()) {
+        throw std::runtime_error(busyMessage);
+    }
+    if (installationId == "custom") {
+        if (settings.customCommunityFolder.empty()) {
+            throw std::runtime_error("Choose a custom Community folder first.");
+        }
+    } else if (std::ranges::find(installations, installationId, &SimulatorInstallation::id) ==
+               installations.end()) {
+        throw std::runtime_error("Unknown simulator installation.");
+    }
+    settings.simulator = installationId;
+    saveSettings(folders.settingsFile, settings);
+    selectFromSettings();
+    recover();
+}
+
+void ApplicationController::Impl::chooseCommunityFolder() {
+    if (isBusy()) {
+        throw std::runtime_error(busyMessage);
+    }
+    if (!folderPicker) {
+        throw std::runtime_error("Folder selection is not available.");
+    }
+    const std::filesystem::path initial = settings.customCommunityFolder.empty()
+                                              ? selectedInstallation.communityFolder
+                                              : settings.customCommunityFolder;
+    const auto picked = folderPicker(L"Select the MSFS Community folder", initial);
+    if (!picked) {
+        return;
+    }
+    const std::filesystem::path folder = adjustedCommunityFolder(*picked);
+    if (isInsideOwnedFolder(folder)) {
+        throw std::runtime_error("This folder belongs to Orvantis Hub or to an installed "
+                                 "application. Choose a Community folder outside it.");
+    }
+    settings.simulator = "custom";
+    settings.customCommunityFolder = folder;
+    saveSettings(folders.settingsFile, settings);
+    selectFromSettings();
+    recover();
+    setNotice("Community folder: " + pathToUtf8(folder));
+}
+
+void ApplicationController::Impl::reload() {
+    if (isBusy()) {
+        throw std::runtime_error(busyMessage);
+    }
+    selectFromSettings();
+    recover();
+    setNotice("Simulator folders reloaded.");
+}
+
+} // namespace hub

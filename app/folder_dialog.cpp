@@ -37,7 +37,7 @@ std::optional<std::filesystem::path> showFolderDialog(HWND owner, const std::wst
 
 std::optional<std::filesystem::path> fileSystemPath(IShellItem* item) {
     LPWSTR text = nullptr;
-    const HRESULT shown =
+    const HRESULT read =
         item == nullptr ? E_POINTER : item->GetDisplayName(SIGDN_FILESYSPATH, &text);
     const CoTaskText path(text);
     if (FAILED(read) || !path) {

@@ -1,0 +1,98 @@
+#include "app/application.h"
+
+#include "app/desktop_window.h"
+#include "util/text.h"
+
+#include <objbase.h>
+#include <windows.h>
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <stdexcept>
+#include <thread>
+
+namespace hub {
+namespace {
+
+// How long the controller may take to end its work once the window is gone. An update download
+// cannot be cancelled; a hidden process that outlives the window for minutes helps nobody, and
+// the disk journal lets the next start finish what an ended operation left.
+constexpr std::chrono::seconds teardownLimit{10};
+
+class ComApartment {
+public:
+    ComApartment() {
+        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+            throw std::runtime_error("unable to initialize COM");
+        }
+    }
+    ~ComApartment() { CoUninitialize(); }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+};
+
+void usePerMonitorDpi() {
+    // Looked up at run time: the result is ignored, and older systems lack the function.
+    using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    if (const HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+        const FARPROC address = GetProcAddress(user32, "SetProcessDpiAwarenessContext");
+        if (address != nullptr) {
+            reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(address))(
+                DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+        }
+    }
+}
+
+int runMessageLoop() {
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+// Ends the controller on a thread of its own; false when that took longer than the limit.
+bool endWithin(std::unique_ptr<ApplicationController> controller, std::chrono::seconds limit) {
+    std::promise<void> ended;
+    auto done = ended.get_future();
+    std::thread([controller = std::move(controller), ended = std::move(ended)]() mutable {
+        controller.reset();
+        ended.set_value();
+    }).detach();
+    return done.wait_for(limit) == std::future_status::ready;
+}
+
+} // namespace
+
+int runApplication(const std::filesystem::path& interfaceFolder,
+                   const std::function<void()>& windowGone) {
+    usePerMonitorDpi();
+    const ComApartment apartment;
+    auto window = std::make_unique<DesktopWindow>(interfaceFolder);
+    const int exitCode = runMessageLoop();
+    auto controller = window->close();
+    window.reset();
+    windowGone();
+    if (!endWithin(std::move(controller), teardownLimit)) {
+        // The controller's threads still run: end the process before they meet a torn-down one.
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+    }
+    return exitCode;
+}
+
+void reportStartupError(const std::filesystem::path& folder, const char* text) noexcept {
+    try {
+        if (!folder.empty()) {
+            std::ofstream(folder / L"orv-hub-error.log", std::ios::binary | std::ios::trunc)
+                << text << '\n';
+        }
+        MessageBoxW(nullptr, toWideLenient(text).c_str(), L"Orvantis Hub - startup error",
+                    MB_OK | MB_ICONERROR);
+    } catch (const std::exception&) {
+        // Nothing is left to report a failed report to.
+    }
+}
+
+} // namespace hub

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "app/app_folders.h"
+#include "app/web_view_host.h"
+#include "app/webview2.h"
+#include "controller/application_controller.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace hub {
+
+// The hub's only window: it owns the application controller, hosts the interface in a web view
+// that fills it, passes every interface message to the controller and posts the controller's
+// state back after each message and every 250 ms, offers the controller a folder dialog, asks
+// before closing while an operation runs, and follows DPI changes.
+class DesktopWindow {
+public:
+    // Builds the controller, then the window, its timer and the asynchronous web view. Throws
+    // with the user text when the interface, the window or the web view cannot be started;
+    // nothing of the window is left behind then.
+    explicit DesktopWindow(std::filesystem::path interfaceFolder);
+    ~DesktopWindow();
+    DesktopWindow(const DesktopWindow&) = delete;
+    DesktopWindow& operator=(const DesktopWindow&) = delete;
+
+    // After the message loop: closes the web view and the window and hands over the controller,
+    // whose end may wait for its background work. Rethrows what a message handler failed with.
+    std::unique_ptr<ApplicationController> close();
+
+    void publishState();
+    void resizeWebView();
+    void showError(const std::wstring& text) const;
+    std::optional<std::filesystem::path> pickFolder(const std::wstring& title,
+                                                    const std::filesystem::path& initialFolder);
+
+private:
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void createWindow();
+    void createWebView();
+    HRESULT onEnvironment(HRESULT result, webview::ICoreWebView2Environment* environment);
+    HRESULT onController(HRESULT result, webview::ICoreWebView2Controller* controller);
+    void finishWebViewSetup(webview::ICoreWebView2Controller* controller);
+    void onClose();
+    void limitTrackSize(MINMAXINFO& limits) const;
+    void destroyWindow() noexcept;
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    std::filesystem::path interfaceFolder_;
+    AppFolders folders_;
+    std::unique_ptr<ApplicationController> controller_;
+    std::unique_ptr<WebViewHost> webView_;
+    bool pickingFolder_ = false;
+    std::exception_ptr failure_;
+};
+
+} // namespace hub

@@ -86,8 +86,8 @@ say "ready after $(($(date +%s) - started)) s: $address"
 say "packages served from $origin (log: $state/server.log); host log: $state/host.log"
 
 if [ "$mode" = check ]; then
-    node "$root/tests/demo/demo_check.mjs" --url "$address" --prefix "$WINEPREFIX" \
-        --screenshots "$demo_dir/screenshots"
+    DEMO_URL=$address DEMO_PREFIX=$WINEPREFIX DEMO_SCREENSHOTS="$demo_dir/screenshots" \
+        node --test --test-concurrency=1 "$root/tests/demo/demo_check.mjs"
     exit
 fi
 browser=$(command -v chromium || true)

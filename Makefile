@@ -6,8 +6,8 @@
 # make dist        dist/OrvantisHub-VERSION-win-x64.zip for Windows users
 BUILD ?= build
 JOBS ?= $(shell nproc)
-# What the demo needs: the headless host, the interface, and the demo world's Windows tools.
-DEMO_TARGETS = hub_headless_host tar_standin demo_camera_app
+# What the demo builds: the program, the headless host, the interface and the demo world's tools.
+DEMO_TARGETS = OrvantisHub hub_headless_host hub_ui tar_standin demo_camera_app
 
 .PHONY: deps configure build test demo demo-check dist clean
 

@@ -14,7 +14,7 @@ for required in "$build_dir/OrvantisHub.exe" "$ui_dir/index.html"; do
 done
 rm -rf "$stage" "$dist_dir/$name.zip"
 mkdir -p "$stage/licenses"
-cp "$build_dir/OrvantisHub.exe" "$stage/"
+x86_64-w64-mingw32-strip -o "$stage/OrvantisHub.exe" "$build_dir/OrvantisHub.exe"
 cp -R "$ui_dir" "$stage/ui"
 
 # Windows text files: CR LF line ends.

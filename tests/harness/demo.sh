@@ -57,11 +57,11 @@ cleanup() {
 }
 
 started=$(date +%s)
-sh "$harness_dir/demo-world.sh" "$binary_dir" "$demo_dir"
 build_dir=$demo_dir
 . "$harness_dir/prefix-env.sh"
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+sh "$harness_dir/demo-world.sh" "$binary_dir" "$demo_dir"
 
 # The maker's web host: the world's site folder over HTTPS, certificate from the demo's own CA.
 state="$demo_dir/run"
@@ -82,6 +82,7 @@ setsid node "$harness_dir/bridge.mjs" --ui "$ui_dir" --port "${DEMO_PORT:-0}" --
 bridge_pid=$!
 address=$(await_line "$state/bridge.out" '^bridge listening on ' "$bridge_pid" "the bridge" |
     sed 's/^bridge listening on //')
+[ -n "$address" ] || exit 1
 say "ready after $(($(date +%s) - started)) s: $address"
 say "packages served from $origin (log: $state/server.log); host log: $state/host.log"
 

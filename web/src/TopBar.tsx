@@ -15,7 +15,7 @@ export function TopBar({ snapshot, onSettings }: { snapshot: Snapshot; onSetting
         <h1>Orvantis Hub</h1>
         <span className="version">Version {snapshot.appVersion}</span>
       </div>
-      <section className="target" aria-label="Simulator target">
+      <section className="target" aria-label="Selected simulator">
         <span className={`dot ${target.available ? 'dot-ok' : 'dot-warn'}`} aria-hidden="true" />
         <span className="target-text">
           <span className="target-name">{targetName(target)}</span>

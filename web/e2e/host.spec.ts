@@ -5,7 +5,7 @@ import { execFileSync, spawn, type ChildProcess } from 'node:child_process';
 import { mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createInterface } from 'node:readline';
 import { join, resolve } from 'node:path';
-import { buildFolder, uiFolder } from './harness';
+import { buildFolder, review, uiFolder } from './harness';
 
 const repository = resolve('..');
 const root = join(buildFolder, 'e2e-host');
@@ -68,6 +68,7 @@ test.afterEach(stopHost);
 
 test('install, cancel, install again, switch targets, update, uninstall', async ({ page }) => {
   test.setTimeout(300_000);
+  await page.setViewportSize({ width: 1280, height: 800 });
   await answer('/downloads/orv-hub/packages.json', '{"velmora-weapons-patch":"1.0.0"}');
   await answer(packagePath, '', `&generate=${2 ** 31}`);
   await startHost(page);
@@ -76,6 +77,7 @@ test('install, cancel, install again, switch targets, update, uninstall', async 
   await card.getByRole('button', { name: 'Install' }).click();
   await expect(card.getByRole('progressbar')).toHaveAttribute('aria-valuenow', /^[1-9]/, { timeout: 60_000 });
   await expect(page.getByRole('article', { name: 'Tarsek Weapons Patch' }).getByText('Another operation is in progress.')).toBeVisible();
+  await review(page, 'host-downloading');
   await card.getByRole('button', { name: 'Cancel' }).click();
   await expect(card.getByRole('button', { name: 'Install' })).toBeVisible({ timeout: 60_000 });
   await expect(status).toContainText('Not installed');
@@ -91,6 +93,7 @@ test('install, cancel, install again, switch targets, update, uninstall', async 
   await page.getByRole('button', { name: 'Choose folder…' }).click();
   await expect(page.getByRole('radio', { name: /Custom folder/ })).toBeChecked({ timeout: 30_000 });
   await expect(page.getByRole('status').first()).toContainText('custom\\Community');
+  await review(page, 'host-custom-folder');
   await page.getByRole('radio', { name: /MSFS 2024/ }).click();
   await expect(page.getByRole('radio', { name: /MSFS 2024/ })).toBeChecked({ timeout: 30_000 });
   await stopHost();

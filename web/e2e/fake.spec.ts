@@ -68,7 +68,6 @@ test('every command is posted in its shape', async ({ page }) => {
   await posts(() => velmora.getByRole('button', { name: 'Cancel' }).click(), { type: 'cancelOperation' });
   await deliver(page, withChanges(ready(), (s) => { s.components[1].running = false; s.components[1].actions.launch = { allowed: true, reason: '' }; }));
   await posts(() => page.getByRole('button', { name: 'Launch' }).click(), { type: 'launch', componentId: 'orv-camera' });
-  await posts(() => page.getByRole('link', { name: /Documentation/ }).click(), { type: 'openLink', url: 'https://docs.orvantis.example/' });
   await settings(page);
   await posts(() => page.getByRole('radio', { name: /MSFS 2020/ }).click(), { type: 'selectSimulator', installationId: 'msfs2020-store' });
   await expect(page.getByRole('radio', { name: new RegExp(steam2024.edition) })).toBeChecked();

@@ -1,5 +1,5 @@
 // The interface in Chromium: files served from the build's "ui" folder, window.chrome.webview
-// played by the test (messages the page posts are collected, snapshots are delivered).
+// played by tests/harness/fake-webview.js (posted messages collected, snapshots delivered).
 import { expect, type Page } from '@playwright/test';
 import { readFile } from 'node:fs/promises';
 import { mkdirSync } from 'node:fs';
@@ -11,18 +11,10 @@ export const uiFolder = join(buildFolder, 'ui');
 export const sizes = [{ width: 1280, height: 800 }, { width: 1080, height: 680 }];
 const types: Record<string, string> = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.svg': 'image/svg+xml' };
 
+export const repository = resolve('..');
+
 export async function openFake(page: Page): Promise<void> {
-  await page.addInitScript(() => {
-    const listeners = new Set<(event: { data: unknown }) => void>();
-    const w = window as unknown as Record<string, unknown>;
-    w.posted = [];
-    w.deliver = (data: unknown) => listeners.forEach((listener) => listener({ data }));
-    w.chrome = { webview: {
-      postMessage: (message: unknown) => (w.posted as unknown[]).push(message),
-      addEventListener: (_: string, listener: never) => listeners.add(listener),
-      removeEventListener: (_: string, listener: never) => listeners.delete(listener),
-    } };
-  });
+  await page.addInitScript({ path: join(repository, 'tests/harness/fake-webview.js') });
   await page.route('http://hub.test/**', async (route) => {
     const path = new URL(route.request().url()).pathname.slice(1) || 'index.html';
     const body = await readFile(join(uiFolder, path)).catch(() => null);

@@ -4,10 +4,9 @@ import { expect, test, type Page } from '@playwright/test';
 import { execFileSync, spawn, type ChildProcess } from 'node:child_process';
 import { mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createInterface } from 'node:readline';
-import { join, resolve } from 'node:path';
-import { buildFolder, review, uiFolder } from './harness';
+import { join } from 'node:path';
+import { buildFolder, repository, review, uiFolder } from './harness';
 
-const repository = resolve('..');
 const root = join(buildFolder, 'e2e-host');
 const windowsPath = (path: string) => `Z:${path.replaceAll('/', '\\')}`;
 const packagePath = '/wp-content/uploads/package/orvantis-velmora-weapons-patch.zip';
@@ -20,12 +19,8 @@ async function answer(path: string, body: Buffer | string, query = '') {
   expect((await fetch(url, { method: 'PUT', body: typeof body === 'string' ? body : new Uint8Array(body) })).ok).toBe(true);
 }
 
-function zip(version: string): Buffer {
-  const script = 'import io,sys,zipfile\nb=io.BytesIO()\nz=zipfile.ZipFile(b,"w")\n'
-    + 'z.writestr("orvantis-aircraft-velmora-weapons/manifest.json",\'{"package_version":"%s"}\'%sys.argv[1])\n'
-    + 'z.writestr("orvantis-aircraft-velmora-weapons/layout.json","{}")\nz.close()\nsys.stdout.buffer.write(b.getvalue())';
-  return execFileSync('python3', ['-c', script, version]);
-}
+const zip = (version: string) =>
+  execFileSync('python3', [join(repository, 'tests/harness/make-package.py'), 'orvantis-aircraft-velmora-weapons', version]);
 
 function simulator(base: string, configuration: string) {
   const packages = join(root, base, 'Packages');
@@ -47,8 +42,9 @@ async function startHost(page: Page) {
 }
 
 async function stopHost() {
-  const exited = new Promise((done) => bridge?.once('exit', done));
-  bridge?.kill('SIGTERM');
+  if (!bridge || bridge.exitCode !== null || bridge.signalCode !== null) return;
+  const exited = new Promise((done) => bridge!.once('exit', done));
+  bridge.kill('SIGTERM');
   await exited;
 }
 

@@ -27,7 +27,7 @@ export function TopBar({ snapshot, onSettings }: { snapshot: Snapshot; onSetting
             {showFolder ? 'Hide folder' : 'Show folder'}
           </button>
         )}
-        <button type="button" className="link-button" onClick={onSettings}>Change</button>
+        <button type="button" className="link-button" aria-label="Change simulator target" onClick={onSettings}>Change</button>
       </section>
       <p className={running ? 'sim-running on' : 'sim-running'}>
         <span className="sim-light" aria-hidden="true" />

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Installs the Debian packages that building and testing need, and the interface's npm packages
-# (web/package-lock.json). Safe to run again: the package lists are only refreshed when
-# something is missing, and npm runs only when the lock file is newer than what it installed.
+# Installs the Debian packages that building and testing need, and the interface's Node
+# packages (web/package-lock.json, with Node 20 and npm from the machine). Safe to run again:
+# the package lists are only refreshed when something is missing, and npm runs only when the
+# lock file changed since the last install. Playwright uses Debian's chromium; it never
+# downloads a browser.
 set -eu
 packages="make cmake g++-mingw-w64-x86-64-posix wine wine64 nlohmann-json3-dev googletest
 libz-mingw-w64-dev python3 openssl chromium"
@@ -11,8 +13,6 @@ for package in $packages; do
         missing="$missing $package"
     fi
 done
-# Node.js may come from elsewhere than Debian (a newer one); Debian's is the fallback.
-command -v npm >/dev/null 2>&1 || missing="$missing nodejs npm"
 if [ -n "$missing" ]; then
     echo "installing:$missing"
     sudo=""
@@ -20,7 +20,8 @@ if [ -n "$missing" ]; then
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 fi
-web=$(cd "$(dirname "$0")/../web" && pwd)
-if [ ! "$web/node_modules/.package-lock.json" -nt "$web/package-lock.json" ]; then
-    (cd "$web" && npm ci --no-audit --no-fund)
+web="$(cd "$(dirname "$0")/.." && pwd)/web"
+installed="$web/node_modules/.package-lock.json"
+if [ ! -f "$installed" ] || [ "$web/package-lock.json" -nt "$installed" ]; then
+    (cd "$web" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund)
 fi

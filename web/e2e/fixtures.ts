@@ -1,7 +1,7 @@
 // Snapshots for the interface's tests: the host's own first snapshot with no simulator found,
 // and states derived from it the way the host's rules would produce them.
 import type { Availability, Component, Installation, Snapshot } from '../src/model';
-import first from './fixtures/no-simulator.json';
+import first from './fixtures/no-simulator.json' with { type: 'json' };
 
 export const allowed: Availability = { allowed: true, reason: '' };
 export const notApplicable: Availability = { allowed: false, reason: '' };

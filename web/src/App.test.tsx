@@ -18,7 +18,7 @@ beforeEach(() => {
 afterEach(() => Reflect.deleteProperty(window, 'chrome'));
 
 const deliver = (data: unknown) => act(() => listeners.forEach((listener) => listener({ data })));
-const card = () => screen.getByRole('article', { name: 'Camera System' });
+const card = () => screen.getByRole('article', { name: 'Velmora Camera System' });
 
 const labels: Record<ActionName, string> = {
   install: '', uninstall: 'Uninstall', openFolder: 'Open folder', launch: 'Launch', stop: 'Stop',

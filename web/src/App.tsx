@@ -30,7 +30,8 @@ function Catalog({ snapshot, sectionId, onUninstall }: {
       {section && !section.enabled && <p className="reason">This family is not available yet.</p>}
       <div className="cards">
         {components.map((component) => (
-          <ComponentCard key={component.id} component={component} operation={snapshot.operation} onUninstall={onUninstall} />
+          <ComponentCard key={component.id} component={component} operation={snapshot.operation} onUninstall={onUninstall}
+            family={snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name).join(' · ')} />
         ))}
         {components.length === 0 && <p>No components in this section.</p>}
       </div>

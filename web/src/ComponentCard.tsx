@@ -10,6 +10,7 @@ import { compatibilityText, primaryLabel, statusText } from './text';
 
 interface Props {
   component: Component;
+  family: string;
   operation: Operation;
   onUninstall: (component: Component) => void;
 }
@@ -33,7 +34,7 @@ function ActionButton({ label, availability, reasonId, run, primary }: {
   );
 }
 
-export function ComponentCard({ component, operation, onUninstall }: Props) {
+export function ComponentCard({ component, family, operation, onUninstall }: Props) {
   const id = useId();
   const [expanded, setExpanded] = useState(false);
   const { actions } = component;
@@ -47,19 +48,24 @@ export function ComponentCard({ component, operation, onUninstall }: Props) {
     { action: 'createShortcut', label: 'Create desktop shortcut', run: command('createShortcut') },
   ];
   const shown = secondary.filter((c) => actions[c.action].allowed || actions[c.action].reason);
-  const reasons = [...new Set(shown.filter((c) => !actions[c.action].allowed).map((c) => actions[c.action].reason))];
-  const reasonId = (reason: string) => `${id}-reason-${reasons.indexOf(reason)}`;
   const busyHere = operation.active && operation.componentId === componentId;
+  // A reason shown beside the primary action is not repeated under the other actions.
+  const primaryReason = !busyHere && !actions.install.allowed ? actions.install.reason : '';
+  const reasons = [...new Set(shown.filter((c) => !actions[c.action].allowed).map((c) => actions[c.action].reason))]
+    .filter((reason) => reason !== primaryReason);
+  const reasonId = (reason: string) =>
+    reason === primaryReason ? `${id}-install-reason` : `${id}-reason-${reasons.indexOf(reason)}`;
   const versions = [
     component.installedVersion && `Installed ${component.installedVersion}`,
     component.availableVersion && `Available ${component.availableVersion}`,
   ].filter(Boolean).join(' · ');
 
   return (
-    <article className="card" aria-labelledby={`${id}-name`} aria-busy={busyHere || undefined}>
+    <article className="card" aria-labelledby={`${id}-family ${id}-name`} aria-busy={busyHere || undefined}>
       <Artwork className="card-picture" fileName={component.imageUrl} />
       <div className="card-body">
         <header className="card-head">
+          <p className="family" id={`${id}-family`}>{family}</p>
           <h3 id={`${id}-name`}>{component.name}</h3>
           <span className="kind">{component.kind === 'application' ? 'Windows application' : 'Community package'}</span>
         </header>
@@ -84,9 +90,7 @@ export function ComponentCard({ component, operation, onUninstall }: Props) {
           <div className="primary-row">
             <ActionButton primary label={primaryLabel[component.status]} availability={actions.install}
               reasonId={`${id}-install-reason`} run={command('install')} />
-            {!actions.install.allowed && actions.install.reason && (
-              <p className="reason" id={`${id}-install-reason`}>{actions.install.reason}</p>
-            )}
+            {primaryReason && <p className="reason" id={`${id}-install-reason`}>{primaryReason}</p>}
           </div>
         )}
         <div className="secondary-row">

@@ -47,8 +47,8 @@ export function SettingsView({ snapshot, onUninstallHub }: { snapshot: Snapshot;
         {installations.length === 0 && (
           <div className="guidance">
             <p><strong>No Microsoft Flight Simulator installation was found.</strong></p>
-            <p>If the simulator is installed, start it once so that it writes its settings, then choose Reload.
-              Or choose its Community folder yourself with Choose folder….</p>
+            <p>If the simulator is installed, start it once so that it writes its settings, then choose Reload,
+              or pick its Community folder yourself with the Choose folder button.</p>
           </div>
         )}
         <fieldset>

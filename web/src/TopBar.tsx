@@ -15,7 +15,7 @@ export function TopBar({ snapshot, onSettings }: { snapshot: Snapshot; onSetting
         <h1>Orvantis Hub</h1>
         <span className="version">Version {snapshot.appVersion}</span>
       </div>
-      <section className="target" aria-label="Simulator target">
+      <section className="target" aria-label="Selected simulator">
         <span className={`dot ${target.available ? 'dot-ok' : 'dot-warn'}`} aria-hidden="true" />
         <span className="target-text">
           <span className="target-name">{targetName(target)}</span>
@@ -27,7 +27,7 @@ export function TopBar({ snapshot, onSettings }: { snapshot: Snapshot; onSetting
             {showFolder ? 'Hide folder' : 'Show folder'}
           </button>
         )}
-        <button type="button" className="link-button" onClick={onSettings}>Change</button>
+        <button type="button" className="link-button" aria-label="Change simulator target" onClick={onSettings}>Change</button>
       </section>
       <p className={running ? 'sim-running on' : 'sim-running'}>
         <span className="sim-light" aria-hidden="true" />

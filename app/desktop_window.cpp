@@ -37,17 +37,26 @@ void setFrameColours(HWND window) {
 
 } // namespace
 
+namespace {
+
+// Checked before anything is built: a start that cannot show its interface neither runs the
+// controller's recovery nor waits for its threads to end before it can say so.
+std::filesystem::path checkedInterface(std::filesystem::path folder) {
+    if (!std::filesystem::exists(folder / L"index.html")) {
+        throw std::runtime_error("React interface not found in '" + pathToUtf8(folder) + "'");
+    }
+    return folder;
+}
+
+} // namespace
+
 DesktopWindow::DesktopWindow(std::filesystem::path interfaceFolder)
-    : instance_(GetModuleHandleW(nullptr)), interfaceFolder_(std::move(interfaceFolder)),
-      folders_(createAppFolders()),
+    : instance_(GetModuleHandleW(nullptr)),
+      interfaceFolder_(checkedInterface(std::move(interfaceFolder))), folders_(createAppFolders()),
       controller_(std::make_unique<ApplicationController>(
           folders_, [this](const std::wstring& dialogTitle, const std::filesystem::path& initial) {
               return pickFolder(dialogTitle, initial);
           })) {
-    if (!std::filesystem::exists(interfaceFolder_ / L"index.html")) {
-        throw std::runtime_error("React interface not found in '" + pathToUtf8(interfaceFolder_) +
-                                 "'");
-    }
     createWindow();
     try {
         setFrameColours(window_);

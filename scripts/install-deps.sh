@@ -6,7 +6,7 @@
 # downloads a browser.
 set -eu
 packages="make cmake g++-mingw-w64-x86-64-posix wine wine64 nlohmann-json3-dev googletest
-libz-mingw-w64-dev python3 openssl chromium"
+libz-mingw-w64-dev python3 openssl chromium xvfb x11-apps imagemagick"
 missing=""
 for package in $packages; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then

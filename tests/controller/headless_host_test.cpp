@@ -126,8 +126,9 @@ TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
     host.notice("Weapons Patch updated to 1.2.0.");
     host.send({{"type", "install"}, {"componentId", "tarsek-weapons-patch"}});
     host.send({{"type", "reload"}});
-    EXPECT_EQ(host.waitFor([](const json&) { return true; })["error"],
-              "Wait for the current operation to finish.");
+    host.waitFor([](const json& state) {
+        return state["error"] == "Wait for the current operation to finish.";
+    });
     host.send({{"type", "cancelOperation"}});
     host.notice("Weapons Patch: operation cancelled, nothing was changed.");
     host.send({{"type", "install"}, {"componentId", "orv-camera"}});
@@ -139,6 +140,8 @@ TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
     const fs::path shortcut = knownFolderPath(FOLDERID_Desktop) / L"Orvantis Camera System.lnk";
     EXPECT_TRUE(fs::exists(shortcut));
     fs::remove(shortcut);
+    host.waitFor(
+        [](const json& state) { return componentIn(state, "orv-camera")["running"] == false; });
     host.send({{"type", "uninstall"}, {"componentId", "orv-camera"}});
     host.notice("Camera System uninstalled.");
     EXPECT_EQ(host.close(), 0u);

@@ -1,12 +1,12 @@
 #include "app/known_folder.h"
 #include "controller/controller_fixture.h"
+#include "harness/headless_host/host_process.h"
 #include "install/engine_test_support.h"
 #include "install/install_test_support.h"
 #include "install/processes.h"
 #include "support/test_prefix.h"
 #include "util/paths.h"
 #include "util/text.h"
-#include "util/unique_handle.h"
 
 #include <windows.h>
 
@@ -16,87 +16,25 @@ namespace hub::test {
 
 namespace {
 
-// The headless host as a child process with pipes on its standard input and output.
-class HostProcess {
-public:
-    explicit HostProcess(const std::wstring& arguments) {
-        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        HANDLE childIn = nullptr;
-        HANDLE childOut = nullptr;
-        HANDLE ours = nullptr;
-        CreatePipe(&childIn, &ours, &inheritable, 0);
-        input_.reset(ours);
-        UniqueHandle childInput(childIn);
-        CreatePipe(&ours, &childOut, &inheritable, 0);
-        output_.reset(ours);
-        UniqueHandle childOutput(childOut);
-        SetHandleInformation(input_.get(), HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(output_.get(), HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = childInput.get();
-        startup.hStdOutput = childOutput.get();
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        std::wstring commandLine =
-            L"\"" + testProgram(L"hub_headless_host.exe").native() + L"\" " + arguments;
-        PROCESS_INFORMATION started{};
-        EXPECT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                   CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started));
-        process_.reset(started.hProcess);
-        CloseHandle(started.hThread);
-    }
-    void send(const json& message) {
-        const std::string line = message.dump() + "\n";
-        DWORD written = 0;
-        WriteFile(input_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    }
-    // Reads snapshot lines until one satisfies the test (at most 240 lines, a minute of ticks).
-    json waitFor(const std::function<bool(const json&)>& test) {
-        for (int count = 0; count < 240; ++count) {
-            const json snapshot = json::parse(readLine());
-            if (test(snapshot)) {
-                return snapshot;
-            }
+// Reads snapshot lines until one satisfies the test (at most 240 lines, a minute of ticks).
+json waitFor(HostProcess& host, const std::function<bool(const json&)>& test) {
+    for (int count = 0; count < 240; ++count) {
+        const json snapshot = json::parse(host.readLine());
+        if (test(snapshot)) {
+            return snapshot;
         }
-        ADD_FAILURE() << "no such snapshot";
-        return nullptr;
     }
-    json notice(const std::string& text) {
-        return waitFor([&](const json& state) { return state["notice"] == text; });
-    }
-    // Closes the input and waits for the host to end.
-    DWORD close() {
-        input_.reset();
-        while (!readLine().empty()) {
-        }
-        WaitForSingleObject(process_.get(), INFINITE);
-        DWORD code = 1;
-        GetExitCodeProcess(process_.get(), &code);
-        return code;
-    }
+    ADD_FAILURE() << "no such snapshot";
+    return nullptr;
+}
 
-private:
-    std::string readLine() {
-        for (auto end = buffer_.find('\n'); end == std::string::npos; end = buffer_.find('\n')) {
-            char chunk[65536];
-            DWORD read = 0;
-            if (!ReadFile(output_.get(), chunk, sizeof(chunk), &read, nullptr) || read == 0) {
-                return std::exchange(buffer_, {});
-            }
-            buffer_.append(chunk, read);
-        }
-        const auto end = buffer_.find('\n');
-        std::string line = buffer_.substr(0, end);
-        buffer_.erase(0, end + 1);
-        return line;
-    }
+void waitForNotice(HostProcess& host, const std::string& text) {
+    waitFor(host, [&](const json& state) { return state["notice"] == text; });
+}
 
-    UniqueHandle input_;
-    UniqueHandle output_;
-    UniqueHandle process_;
-    std::string buffer_;
-};
+void post(HostProcess& host, const json& message) {
+    host.send(message.dump());
+}
 
 // One session of the hub as the interface drives it, through the headless host.
 TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
@@ -114,33 +52,37 @@ TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
                   {.body = "x", .delayMs = 1000});
     serveArchive(server, "/downloads/orv-velmora-camera/orv-camera.zip",
                  {{"ORV-Camera.exe", readFile(testProgram(L"hub_test_child.exe"))}});
-    HostProcess host(L"--web-origin " + toWide(server.url("")) + L" --local-app-data \"" +
-                     (root / L"local").native() + L"\" --roaming-app-data \"" + roaming.native() +
-                     L"\"");
-    const json first = host.waitFor([](const json& state) {
+    HostProcess host(testProgram(L"hub_headless_host.exe"),
+                     L"--web-origin " + toWide(server.url("")) + L" --local-app-data \"" +
+                         (root / L"local").native() + L"\" --roaming-app-data \"" +
+                         roaming.native() + L"\"");
+    const json first = waitFor(host, [](const json& state) {
         return componentIn(state, "velmora-weapons-patch")["status"] == "updateAvailable" &&
                componentIn(state, "velmora-weapons-patch")["availableVersion"] == "1.2.0";
     });
     EXPECT_EQ(first["simulator"]["target"]["id"], "msfs2024-steam");
-    host.send({{"type", "install"}, {"componentId", "velmora-weapons-patch"}});
-    host.notice("Weapons Patch updated to 1.2.0.");
-    host.send({{"type", "install"}, {"componentId", "tarsek-weapons-patch"}});
-    host.send({{"type", "reload"}});
-    EXPECT_EQ(host.waitFor([](const json&) { return true; })["error"],
-              "Wait for the current operation to finish.");
-    host.send({{"type", "cancelOperation"}});
-    host.notice("Weapons Patch: operation cancelled, nothing was changed.");
-    host.send({{"type", "install"}, {"componentId", "orv-camera"}});
-    host.notice("Camera System 0.11.0 installed.");
-    host.send({{"type", "launch"}, {"componentId", "orv-camera"}});
-    host.notice("Camera System started.");
-    host.send({{"type", "createShortcut"}, {"componentId", "orv-camera"}});
-    host.notice("Camera System shortcut created on the Desktop.");
+    post(host, {{"type", "install"}, {"componentId", "velmora-weapons-patch"}});
+    waitForNotice(host, "Weapons Patch updated to 1.2.0.");
+    post(host, {{"type", "install"}, {"componentId", "tarsek-weapons-patch"}});
+    post(host, {{"type", "reload"}});
+    waitFor(host, [](const json& state) {
+        return state["error"] == "Wait for the current operation to finish.";
+    });
+    post(host, {{"type", "cancelOperation"}});
+    waitForNotice(host, "Weapons Patch: operation cancelled, nothing was changed.");
+    post(host, {{"type", "install"}, {"componentId", "orv-camera"}});
+    waitForNotice(host, "Camera System 0.11.0 installed.");
+    post(host, {{"type", "launch"}, {"componentId", "orv-camera"}});
+    waitForNotice(host, "Camera System started.");
+    post(host, {{"type", "createShortcut"}, {"componentId", "orv-camera"}});
+    waitForNotice(host, "Camera System shortcut created on the Desktop.");
     const fs::path shortcut = knownFolderPath(FOLDERID_Desktop) / L"Orvantis Camera System.lnk";
     EXPECT_TRUE(fs::exists(shortcut));
     fs::remove(shortcut);
-    host.send({{"type", "uninstall"}, {"componentId", "orv-camera"}});
-    host.notice("Camera System uninstalled.");
+    waitFor(host,
+            [](const json& state) { return componentIn(state, "orv-camera")["running"] == false; });
+    post(host, {{"type", "uninstall"}, {"componentId", "orv-camera"}});
+    waitForNotice(host, "Camera System uninstalled.");
     EXPECT_EQ(host.close(), 0u);
     EXPECT_FALSE(fs::exists(root / L"local" / L"Orvantis.CameraSystem"));
 }

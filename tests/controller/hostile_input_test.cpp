@@ -48,19 +48,21 @@ TEST_F(ControllerTest, HostileMessagesChangeNothingTheRulesRefuse) {
         } else if (mutation == 1) {
             text.insert(pick(text.size()), 1, static_cast<char>(0x80 + pick(0x80)));
         } else if (mutation == 2) {
-            text = std::string(1 + pick(100'000), '[');
+            text = std::string(1 + pick(5'000), '[');
         } else if (mutation == 3) {
             text[pick(text.size())] = static_cast<char>(pick(256));
         }
         SCOPED_TRACE(text.substr(0, 200));
         controller->handleMessage(text);
-        const json snapshot = json::parse(controller->snapshot());
+        const std::string snapshot = controller->snapshot();
         if (!json::accept(text)) {
-            EXPECT_NE(snapshot["error"], "");
+            EXPECT_NE(json::parse(snapshot)["error"], "");
+        } else {
+            ASSERT_TRUE(json::accept(snapshot));
         }
-        ASSERT_EQ(snapshot["operation"]["componentId"], "velmora-weapons-patch");
     }
-    EXPECT_EQ(threadStarts, 2) << "the package catalog and the one install";
+    EXPECT_EQ(state()["operation"]["componentId"], "velmora-weapons-patch");
+    EXPECT_EQ(threadStarts, 2) << "no other operation started";
 }
 
 } // namespace

@@ -50,7 +50,8 @@ TEST_F(ControllerTest, TheTargetFallsBackInOrder) {
 }
 
 TEST_F(ControllerTest, TheCustomFolderComesFromTheDialog) {
-    makeTree(root.path(), {{"games/Community/", ""}, {"other/community/Community/", ""}, {"plain/", ""}});
+    makeTree(root.path(),
+             {{"games/Community/", ""}, {"other/community/Community/", ""}, {"plain/", ""}});
     struct Row {
         const char* name;
         std::optional<fs::path> picked;

@@ -35,7 +35,8 @@ demo-check: deps configure
 	cmake --build $(BUILD) --parallel $(JOBS) --target $(DEMO_TARGETS)
 	sh tests/harness/demo.sh $(BUILD) $(BUILD)/ui $(BUILD)/demo-check check
 
-dist: deps build
+dist: deps configure
+	cmake --build $(BUILD) --parallel $(JOBS) --target OrvantisHub hub_ui
 	sh scripts/make-dist.sh $(BUILD) $(BUILD)/ui web dist
 
 clean:

@@ -47,7 +47,8 @@ for (const size of sizes) {
 test('every command is posted in its shape', async ({ page }) => {
   await openFake(page);
   expect(await lastPosted(page)).toEqual({ type: 'refresh' });
-  await deliver(page, ready());
+  await deliver(page, withChanges(ready(), (s) => { s.components[3].imageUrl = 'not-drawn.jpg'; }));
+  await expect(page.locator('.card-picture').nth(3)).toHaveAttribute('src', 'images/placeholder.svg');
   const posts = async (click: () => Promise<unknown>, message: object) => {
     await click();
     expect(await lastPosted(page)).toEqual(message);

@@ -1,7 +1,7 @@
 import { act, render, screen, within } from '@testing-library/react';
 import userEvent from '@testing-library/user-event';
 import { afterEach, beforeEach, expect, it, vi } from 'vitest';
-import { allowed, component, notApplicable, ready, refused, noSimulator } from '../e2e/fixtures';
+import { allowed, busy, component, notApplicable, ready, refused, noSimulator } from '../e2e/fixtures';
 import { App } from './App';
 import type { ActionName, Availability, Snapshot, Status } from './model';
 import { parseSnapshot } from './model';
@@ -74,6 +74,15 @@ it('asks for the first snapshot and posts each command in its shape', async () =
   }
   await user.click(screen.getByRole('link', { name: /Website/ }));
   expect(posted).toHaveBeenLastCalledWith({ type: 'openLink', url: 'https://www.orvantis.example/' });
+});
+
+it('announces the start and the end of an operation', () => {
+  render(<App />);
+  deliver(busy('orv-camera', 'update', -1, 'Downloading'));
+  expect(screen.getByText('Updating Camera System started.')).toBeInTheDocument();
+  expect(screen.getByRole('progressbar')).not.toHaveAttribute('aria-valuenow');
+  deliver(ready());
+  expect(screen.getByText('Updating Camera System ended.')).toBeInTheDocument();
 });
 
 it('ignores what is not a snapshot and keeps the last good one', () => {

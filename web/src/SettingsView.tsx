@@ -5,7 +5,7 @@ import { ProgressBar } from './OperationPanel';
 import { webOrigin } from './text';
 
 function TargetChoice({ installation, label, detail, checked, disabled }: {
-  installation: Pick<Installation, 'id'>; label: string; detail: string; checked: boolean; disabled?: boolean;
+  installation: Pick<Installation, 'id'>; label: string; detail: React.ReactNode; checked: boolean; disabled?: boolean;
 }) {
   return (
     <label className={disabled ? 'choice disabled' : 'choice'}>
@@ -19,9 +19,9 @@ function TargetChoice({ installation, label, detail, checked, disabled }: {
   );
 }
 
-function folderDetail(folder: string, available: boolean): string {
+function folderDetail(folder: string, available: boolean): React.ReactNode {
   if (!folder) return 'Community folder unknown';
-  return available ? folder : `${folder} · folder not found`;
+  return available ? folder : <>{folder} · <span className="missing">folder not found</span></>;
 }
 
 function UpdateCard({ update }: { update: Snapshot['update'] }) {

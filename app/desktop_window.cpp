@@ -66,12 +66,14 @@ DesktopWindow::DesktopWindow(std::filesystem::path interfaceFolder)
         createWebView();
     } catch (...) {
         // The window must not outlive this object, nor reach it from the error box's loop.
+        *self_ = nullptr;
         destroyWindow();
         throw;
     }
 }
 
 DesktopWindow::~DesktopWindow() {
+    *self_ = nullptr;
     webView_.reset();
     destroyWindow();
 }
@@ -121,8 +123,8 @@ void DesktopWindow::destroyWindow() noexcept {
 void DesktopWindow::createWebView() {
     const auto handler =
         ComHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>::make(
-            [this](HRESULT result, ICoreWebView2Environment* environment) {
-                return onEnvironment(result, environment);
+            [self = self_](HRESULT result, ICoreWebView2Environment* environment) {
+                return *self ? (*self)->onEnvironment(result, environment) : E_ABORT;
             });
     if (FAILED(createCoreWebView2EnvironmentWithOptions(nullptr, folders_.webViewDataFolder.c_str(),
                                                         nullptr, handler.get()))) {
@@ -137,8 +139,8 @@ HRESULT DesktopWindow::onEnvironment(HRESULT result, ICoreWebView2Environment* e
     }
     const auto handler =
         ComHandler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>::make(
-            [this](HRESULT created, ICoreWebView2Controller* controller) {
-                return onController(created, controller);
+            [self = self_](HRESULT created, ICoreWebView2Controller* controller) {
+                return *self ? (*self)->onController(created, controller) : E_ABORT;
             });
     return environment->lpVtbl->CreateCoreWebView2Controller(environment, window_, handler.get());
 }

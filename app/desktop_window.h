@@ -60,6 +60,9 @@ private:
     std::unique_ptr<WebViewHost> webView_;
     bool pickingFolder_ = false;
     std::exception_ptr failure_;
+    // What the runtime's completion handlers reach this window through: they may be called
+    // after it is gone (from a later message loop, such as an error box's), and then do nothing.
+    std::shared_ptr<DesktopWindow*> self_ = std::make_shared<DesktopWindow*>(this);
 };
 
 } // namespace hub

@@ -2,7 +2,7 @@
 // broken does: the hub must then fail its start cleanly.
 #include <windows.h>
 
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE CreateWebViewEnvironmentWithOptionsInternal(
-    bool, int, PCWSTR, IUnknown*, IUnknown*) {
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
+    CreateWebViewEnvironmentWithOptionsInternal(bool, int, PCWSTR, IUnknown*, IUnknown*) {
     return E_FAIL;
 }

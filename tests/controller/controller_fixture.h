@@ -12,70 +12,75 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <optional>
 
 namespace hub::test {
 
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-inline SimulatorInstallation installation(std::string id, fs::path community, bool available) {
+inline SimulatorInstallation installation(const std::string& id, fs::path folder, bool available) {
     const bool is2024 = id.starts_with("msfs2024");
-    return {.id = id,
-            .family = is2024 ? "msfs2024" : "msfs2020",
-            .label = is2024 ? "MSFS 2024" : "MSFS 2020",
-            .edition = id.ends_with("steam") ? "Steam" : "Microsoft Store",
-            .communityFolder = std::move(community),
-            .available = available};
+    return {id,
+            is2024 ? "msfs2024" : "msfs2020",
+            is2024 ? "MSFS 2024" : "MSFS 2020",
+            "Steam",
+            std::move(folder),
+            available};
 }
 
-// A controller on a temporary profile, with the local HTTPS test server as the maker's hosts,
-// a clock moved by hand, scripted simulator discovery and folder dialog, shell opening recorded,
-// and every thread it starts counted when it ends.
+inline json command(const char* type, const char* field = nullptr, json value = nullptr) {
+    json message = {{"type", type}};
+    if (field != nullptr) {
+        message[field] = std::move(value);
+    }
+    return message;
+}
+
+inline json componentIn(const json& snapshot, std::string_view id) {
+    for (const json& component : snapshot["components"]) {
+        if (component["id"] == id) {
+            return component;
+        }
+    }
+    return nullptr;
+}
+
+// A controller on a temporary profile with the local HTTPS test server as the maker's hosts, a
+// clock moved by hand, scripted discovery and folder dialog, shell opening recorded, and every
+// thread it starts counted when it ends (failingThreadStart makes that start throw instead).
 class ControllerTest : public testing::Test {
 protected:
     void start(bool withPicker = true) {
         controller.reset();
-        ControllerOptions options;
-        options.origins = {.web = server.url(""), .documentation = server.url("/docs")};
-        options.clock = [this] { return now; };
-        options.discover = [this] { return discovered; };
-        options.openWithShell = [this](std::wstring_view target) { opened.emplace_back(target); };
-        options.startThread = [this](std::function<void()> body) {
-            if (threadStarts++ == failingThreadStart) {
-                throw std::system_error(
-                    std::make_error_code(std::errc::resource_unavailable_try_again));
-            }
-            return std::thread([this, body = std::move(body)] {
-                body();
-                const std::lock_guard lock(mutex);
-                ++threadsEnded;
-                ended.notify_all();
-            });
-        };
-        FolderPicker picker;
-        if (withPicker) {
-            picker = [this](const std::wstring&, const fs::path&) { return pickerAnswer; };
-        }
-        controller = std::make_unique<ApplicationController>(folders, picker, options);
+        ControllerOptions options{
+            .origins = {server.url(""), server.url("/docs")},
+            .clock = [this] { return now; },
+            .discover = [this] { return discovered; },
+            .openWithShell = [this](auto target) { opened.emplace_back(target); },
+            .startThread =
+                [this](std::function<void()> body) {
+                    if (threadStarts++ == failingThreadStart) {
+                        throw std::system_error(busyError);
+                    }
+                    return std::thread([this, body = std::move(body)] {
+                        body();
+                        const std::lock_guard lock(mutex);
+                        ++threadsEnded;
+                        ended.notify_all();
+                    });
+                }};
+        FolderPicker picker = [this](const std::wstring&, const fs::path&) { return pickerAnswer; };
+        controller = std::make_unique<ApplicationController>(folders, withPicker ? picker : nullptr,
+                                                             options);
     }
     void useCommunityFolder() {
         fs::create_directories(community);
-        saveSettings(folders.settingsFile,
-                     {.simulator = "custom", .customCommunityFolder = community});
+        saveSettings(folders.settingsFile, {"custom", community});
     }
     json state() const { return json::parse(controller->snapshot()); }
     std::string send(const json& message) {
         controller->handleMessage(message.dump());
         return state()["error"];
-    }
-    static json componentIn(const json& snapshot, std::string_view id) {
-        for (const json& component : snapshot["components"]) {
-            if (component["id"] == id) {
-                return component;
-            }
-        }
-        return nullptr;
     }
     json component(std::string_view id) const { return componentIn(state(), id); }
     // Waits until that many started threads have ended, then ticks.
@@ -86,6 +91,8 @@ protected:
         controller->tick();
     }
 
+    const std::error_code busyError =
+        std::make_error_code(std::errc::resource_unavailable_try_again);
     TempFolder root;
     HttpsTestServer server;
     AppFolders folders = createAppFoldersUnder(root / L"local");

@@ -28,14 +28,6 @@ json waitFor(HostProcess& host, const std::function<bool(const json&)>& test) {
     return nullptr;
 }
 
-void waitForNotice(HostProcess& host, const std::string& text) {
-    waitFor(host, [&](const json& state) { return state["notice"] == text; });
-}
-
-void post(HostProcess& host, const json& message) {
-    host.send(message.dump());
-}
-
 // One session of the hub as the interface drives it, through the headless host.
 TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
     HUB_REQUIRE_TEST_PREFIX();
@@ -61,28 +53,33 @@ TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
                componentIn(state, "velmora-weapons-patch")["availableVersion"] == "1.2.0";
     });
     EXPECT_EQ(first["simulator"]["target"]["id"], "msfs2024-steam");
-    post(host, {{"type", "install"}, {"componentId", "velmora-weapons-patch"}});
-    waitForNotice(host, "Weapons Patch updated to 1.2.0.");
-    post(host, {{"type", "install"}, {"componentId", "tarsek-weapons-patch"}});
-    post(host, {{"type", "reload"}});
-    waitFor(host, [](const json& state) {
-        return state["error"] == "Wait for the current operation to finish.";
-    });
-    post(host, {{"type", "cancelOperation"}});
-    waitForNotice(host, "Weapons Patch: operation cancelled, nothing was changed.");
-    post(host, {{"type", "install"}, {"componentId", "orv-camera"}});
-    waitForNotice(host, "Camera System 0.11.0 installed.");
-    post(host, {{"type", "launch"}, {"componentId", "orv-camera"}});
-    waitForNotice(host, "Camera System started.");
-    post(host, {{"type", "createShortcut"}, {"componentId", "orv-camera"}});
-    waitForNotice(host, "Camera System shortcut created on the Desktop.");
+    // Each message, and what a later snapshot shows once the camera's launch has ended.
+    const std::tuple<json, const char*, const char*> steps[]{
+        {command("install", "componentId", "velmora-weapons-patch"), "notice",
+         "Weapons Patch updated to 1.2.0."},
+        {command("install", "componentId", "tarsek-weapons-patch"), nullptr, nullptr},
+        {command("reload"), "error", "Wait for the current operation to finish."},
+        {command("cancelOperation"), "notice",
+         "Weapons Patch: operation cancelled, nothing was changed."},
+        {command("install", "componentId", "orv-camera"), "notice",
+         "Camera System 0.11.0 installed."},
+        {command("launch", "componentId", "orv-camera"), "notice", "Camera System started."},
+        {command("createShortcut", "componentId", "orv-camera"), "notice",
+         "Camera System shortcut created on the Desktop."},
+        {command("uninstall", "componentId", "orv-camera"), "notice",
+         "Camera System uninstalled."}};
+    for (const auto& [message, key, text] : steps) {
+        SCOPED_TRACE(message.dump());
+        host.send(message.dump());
+        if (key != nullptr) {
+            waitFor(host, [&](const json& state) {
+                return state[key] == text && componentIn(state, "orv-camera")["running"] == false;
+            });
+        }
+    }
     const fs::path shortcut = knownFolderPath(FOLDERID_Desktop) / L"Orvantis Camera System.lnk";
     EXPECT_TRUE(fs::exists(shortcut));
     fs::remove(shortcut);
-    waitFor(host,
-            [](const json& state) { return componentIn(state, "orv-camera")["running"] == false; });
-    post(host, {{"type", "uninstall"}, {"componentId", "orv-camera"}});
-    waitForNotice(host, "Camera System uninstalled.");
     EXPECT_EQ(host.close(), 0u);
     EXPECT_FALSE(fs::exists(root / L"local" / L"Orvantis.CameraSystem"));
 }

@@ -9,88 +9,62 @@ TEST_F(ControllerTest, TheTargetFallsBackInOrder) {
     const auto store2024 = installation("msfs2024-store", root / L"a", true);
     const auto steam2020 = installation("msfs2020-steam", root / L"b", false);
     const auto store2020 = installation("msfs2020-store", root / L"c", true);
-    struct Row {
-        const char* name;
-        std::string wanted;
-        std::vector<SimulatorInstallation> found;
-        std::string target;
-    };
-    const std::vector<Row> rows{
-        {"wanted but unavailable",
-         "msfs2020-steam",
-         {steam2020, store2020, store2024},
-         "msfs2024-store"},
-        {"wanted and available", "msfs2020-store", {store2024, store2020}, "msfs2020-store"},
-        {"any available", "", {steam2020, store2020}, "msfs2020-store"},
-        {"none available", "custom", {steam2020}, "msfs2020-steam"},
-        {"none found", "msfs2024-store", {}, ""},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        saveSettings(folders.settingsFile, {.simulator = row.wanted, .customCommunityFolder = {}});
-        discovered = row.found;
+    const std::tuple<std::string, std::vector<SimulatorInstallation>, std::string> rows[]{
+        {"msfs2020-steam", {steam2020, store2020, store2024}, "msfs2024-store"},
+        {"msfs2020-store", {store2024, store2020}, "msfs2020-store"},
+        {"", {steam2020, store2020}, "msfs2020-store"},
+        {"custom", {steam2020}, "msfs2020-steam"},
+        {"msfs2024-store", {}, ""}};
+    for (const auto& [wanted, found, target] : rows) {
+        SCOPED_TRACE(target);
+        saveSettings(folders.settingsFile, {wanted, {}});
+        discovered = found;
         start();
-        EXPECT_EQ(state()["simulator"]["target"]["id"], row.target);
-        EXPECT_EQ(loadSettings(folders.settingsFile).simulator, row.wanted);
+        EXPECT_EQ(state()["simulator"]["target"]["id"], target);
+        EXPECT_EQ(loadSettings(folders.settingsFile).simulator, wanted) << "not written back";
     }
-    EXPECT_EQ(state()["simulator"]["target"],
-              json::parse(R"({"id": "", "family": "", "name": "", "edition": "",
-                  "communityFolder": "", "available": false})"));
+    EXPECT_EQ(state()["simulator"]["target"], json::parse(R"({"id": "", "family": "", "name": "",
+        "edition": "", "communityFolder": "", "available": false})"));
     EXPECT_EQ(component("quenby-weapons-patch")["compatible"], true) << "nothing selected";
     discovered = {store2024, steam2020};
     start();
-    EXPECT_EQ(send({{"type", "selectSimulator"}, {"installationId", "msfs2020-steam"}}), "");
-    EXPECT_EQ(state()["simulator"]["target"]["id"], "msfs2024-store") << "unavailable: fallback";
-    fs::create_directories(root / L"b");
+    const auto target = [this] { return state()["simulator"]["target"]["id"]; };
+    EXPECT_EQ(send(command("selectSimulator", "installationId", "msfs2020-steam")), "");
+    EXPECT_EQ(target(), "msfs2024-store") << "unavailable: the fallback";
     discovered[1].available = true;
-    EXPECT_EQ(send({{"type", "reload"}}), "");
-    EXPECT_EQ(state()["simulator"]["target"]["id"], "msfs2020-steam");
+    EXPECT_EQ(send(command("reload")), "");
+    EXPECT_EQ(target(), "msfs2020-steam");
     start();
-    EXPECT_EQ(state()["simulator"]["target"]["id"], "msfs2020-steam") << "after a restart";
+    EXPECT_EQ(target(), "msfs2020-steam") << "after a restart";
 }
 
 TEST_F(ControllerTest, TheCustomFolderComesFromTheDialog) {
-    makeTree(root.path(),
-             {{"games/Community/", ""}, {"other/community/Community/", ""}, {"plain/", ""}});
-    struct Row {
-        const char* name;
-        std::optional<fs::path> picked;
-        std::string error;
-        fs::path stored;
-        bool available;
-    };
-    const std::vector<Row> rows{
-        {"its Community subfolder", root / L"games", "", root / L"games" / L"Community", true},
-        {"named community", root / L"other" / L"community", "", root / L"other" / L"community",
-         true},
-        {"cancelled", std::nullopt, "", root / L"other" / L"community", true},
-        {"not a folder", root / L"missing", "", root / L"missing", false},
-        {"inside the data folder", folders.dataFolder / L"Downloads",
-         "This folder belongs to Orvantis Hub or to an installed application. Choose a Community "
-         "folder outside it.",
-         root / L"missing", false},
-        {"inside an application", folders.localAppDataFolder / L"Orvantis.CameraSystem" / L"x",
-         "This folder belongs to Orvantis Hub or to an installed application. Choose a Community "
-         "folder outside it.",
-         root / L"missing", false},
-    };
+    makeTree(root.path(), {{"games/Community/", ""}, {"other/community/Community/", ""}});
+    const std::string refusal = "This folder belongs to Orvantis Hub or to an installed "
+                                "application. Choose a Community folder outside it.";
+    const std::tuple<std::optional<fs::path>, std::string, fs::path, bool> rows[]{
+        {root / L"games", "", root / L"games" / L"Community", true},
+        {root / L"other" / L"community", "", root / L"other" / L"community", true},
+        {std::nullopt, "", root / L"other" / L"community", true},
+        {root / L"missing", "", root / L"missing", false},
+        {folders.dataFolder / L"Downloads", refusal, root / L"missing", false},
+        {folders.localAppDataFolder / L"Orvantis.CameraSystem" / L"x", refusal, root / L"missing",
+         false}};
     start();
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        pickerAnswer = row.picked;
-        EXPECT_EQ(send({{"type", "chooseCommunityFolder"}}), row.error);
-        EXPECT_EQ(loadSettings(folders.settingsFile).customCommunityFolder, row.stored);
-        const json simulator = state()["simulator"];
-        EXPECT_EQ(simulator["target"]["communityFolder"], pathToUtf8(row.stored));
-        EXPECT_EQ(simulator["customCommunityAvailable"], row.available);
+    for (const auto& [picked, error, stored, available] : rows) {
+        SCOPED_TRACE(picked.value_or(L"cancelled"));
+        pickerAnswer = picked;
+        EXPECT_EQ(send(command("chooseCommunityFolder")), error);
+        EXPECT_EQ(loadSettings(folders.settingsFile).customCommunityFolder, stored);
+        EXPECT_EQ(state()["simulator"]["target"]["communityFolder"], pathToUtf8(stored));
+        EXPECT_EQ(state()["simulator"]["customCommunityAvailable"], available);
     }
     discovered = {installation("msfs2024-steam", root / L"a", false)};
-    EXPECT_EQ(send({{"type", "reload"}}), "");
-    EXPECT_EQ(send({{"type", "selectSimulator"}, {"installationId", "msfs2024-steam"}}), "");
-    EXPECT_EQ(send({{"type", "selectSimulator"}, {"installationId", "custom"}}), "");
+    EXPECT_EQ(send(command("reload")), "");
+    EXPECT_EQ(send(command("selectSimulator", "installationId", "msfs2024-steam")), "");
+    EXPECT_EQ(send(command("selectSimulator", "installationId", "custom")), "");
     EXPECT_EQ(state()["simulator"]["target"]["id"], "custom");
-    saveSettings(folders.settingsFile,
-                 {.simulator = "custom", .customCommunityFolder = folders.dataFolder});
+    saveSettings(folders.settingsFile, {"custom", folders.dataFolder});
     start();
     EXPECT_EQ(state()["simulator"]["target"]["available"], false) << "a stored folder inside";
 }

@@ -86,4 +86,17 @@ FileTree readTree(const std::filesystem::path& root) {
     return tree;
 }
 
+std::vector<std::string> logMessages(const std::filesystem::path& file) {
+    constexpr std::size_t timestampLength = 21; // "YYYY-MM-DD hh:mm:ss  "
+    std::vector<std::string> messages;
+    std::ifstream stream(file, std::ios::binary);
+    for (std::string line; std::getline(stream, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        messages.push_back(line.size() > timestampLength ? line.substr(timestampLength) : "");
+    }
+    return messages;
+}
+
 } // namespace hub::test

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/executable_folder.h"
 #include "install/file_operations.h"
 #include "install/operation_cancelled.h"
+#include "install/progress_callback.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -13,12 +13,6 @@
 #include <vector>
 
 namespace hub::test {
-
-// A small program built for the tests (see hub_add_test_program), found beside the test
-// executable.
-inline std::filesystem::path testProgram(const wchar_t* name) {
-    return executableFolder() / name;
-}
 
 // The text of the exception a call ends with, exactly as the user would read it; "cancelled"
 // for OperationCancelled and "no failure" when the call returns.
@@ -33,21 +27,37 @@ template <typename Call> std::string failureOf(Call call) {
     return "no failure";
 }
 
+// Every progress report a callback receives, in order.
+struct ProgressRecorder {
+    std::vector<std::pair<double, std::string>> reports;
+    ProgressCallback callback = [this](double fraction, const std::string& text) {
+        reports.emplace_back(fraction, text);
+    };
+    // The distinct texts in the order they first followed one another.
+    [[nodiscard]] std::vector<std::string> phases() const;
+};
+
+// Sets an environment variable of this process (and so of its children) and restores the old
+// value at scope exit.
+class ScopedVariable {
+public:
+    ScopedVariable(std::wstring name, const std::wstring& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    std::wstring name_;
+    std::optional<std::wstring> saved_;
+};
+
 // Records the folder moves of a test and refuses chosen ones; removed again at scope exit.
 class MoveRecorder {
 public:
     using Refusal = std::function<std::optional<std::uint32_t>(const std::filesystem::path& from,
                                                                const std::filesystem::path& to)>;
-
-    explicit MoveRecorder(Refusal refusal = {}) : refusal_(std::move(refusal)) {
-        setMoveInterceptorForTesting(
-            [this](const std::filesystem::path& from,
-                   const std::filesystem::path& to) -> std::optional<std::uint32_t> {
-                moves.emplace_back(from, to);
-                return refusal_ ? refusal_(from, to) : std::nullopt;
-            });
-    }
-    ~MoveRecorder() { setMoveInterceptorForTesting({}); }
+    explicit MoveRecorder(Refusal refusal = {});
+    ~MoveRecorder();
     MoveRecorder(const MoveRecorder&) = delete;
     MoveRecorder& operator=(const MoveRecorder&) = delete;
 
@@ -56,5 +66,8 @@ public:
 private:
     Refusal refusal_;
 };
+
+// A small program built for the tests (see hub_add_test_program), beside the test executable.
+std::filesystem::path testProgram(const wchar_t* name);
 
 } // namespace hub::test

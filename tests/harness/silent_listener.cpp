@@ -1,4 +1,4 @@
-#include "support/silent_listener.h"
+#include "harness/silent_listener.h"
 
 #include <winsock2.h>
 

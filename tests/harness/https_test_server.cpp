@@ -1,4 +1,4 @@
-#include "support/https_test_server.h"
+#include "harness/https_test_server.h"
 
 #include "util/https_get.h"
 #include "util/text.h"

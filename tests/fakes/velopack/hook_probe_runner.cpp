@@ -1,4 +1,4 @@
-#include "hook_probe.h"
+#include "hook_probe_runner.h"
 
 #include "util/unique_handle.h"
 
@@ -6,10 +6,10 @@ namespace hub::test {
 
 HookProbe::HookProbe(std::filesystem::path program, const std::filesystem::path& libraryFolder)
     : program_(std::move(program)),
-      recordFile_(L"HUB_PROBE_RECORD", program_.parent_path() / "record.txt") {
+      recordFile_(L"HUB_PROBE_RECORD", (program_.parent_path() / "record.txt").native()) {
     const auto folder = program_.parent_path();
     std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(testFolder() / "update-probe" / "update_hook_probe.exe", program_,
+    std::filesystem::copy_file(testProgram(L"update-probe") / "update_hook_probe.exe", program_,
                                std::filesystem::copy_options::overwrite_existing);
     if (!libraryFolder.empty()) {
         std::filesystem::copy_file(libraryFolder / "velopack_libc.dll",

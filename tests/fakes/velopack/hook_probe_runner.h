@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fake_velopack.h"
+#include "fake_velopack_script.h"
 
 #include <windows.h>
 
@@ -28,7 +28,7 @@ public:
 
 private:
     std::filesystem::path program_;
-    ScopedEnvironmentVariable recordFile_;
+    ScopedVariable recordFile_;
 };
 
 } // namespace hub::test

@@ -32,6 +32,7 @@ first_failure() {
 caught=0
 total=0
 for patch in "$@"; do
+    patch=$(cd "$(dirname "$patch")" && pwd)/$(basename "$patch")
     name=$(basename "$patch" .patch)
     total=$((total + 1))
     git -C "$scratch" reset -q --hard "$commit"

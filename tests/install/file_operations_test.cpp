@@ -1,8 +1,6 @@
-// The engine's file-system building blocks, the copy progress and the receipt.
+// The engine's file-system building blocks and the copy progress.
 #include "install/copy_progress.h"
 #include "install/file_operations.h"
-#include "install/long_path.h"
-#include "install/receipt.h"
 #include "install/tree_listing.h"
 
 #include "support/test_files.h"
@@ -67,20 +65,6 @@ TEST(FileOperations, TreesAreListedCopiedAndRemovedWhole) {
     EXPECT_THROW(createDirectory(temp / L"copy"), fs::filesystem_error);
 }
 
-TEST(FileOperations, LongPathsGetThePrefixThatLiftsTheLimit) {
-    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
-        {LR"(C:\a/b)", LR"(\\?\C:\a\b)"},
-        {LR"(c:/G/./x/../C)", LR"(\\?\c:\G\C)"},
-        {LR"(\\srv\share\x)", LR"(\\?\UNC\srv\share\x)"},
-        {LR"(\\?\C:\x\..\y)", LR"(\\?\C:\x\..\y)"},
-        {LR"(C:a)", LR"(C:a)"},
-        {LR"(relative\x)", LR"(relative\x)"},
-        {L"", L""}};
-    for (const auto& [path, expected] : rows) {
-        EXPECT_EQ(toLongPath(path).native(), expected);
-    }
-}
-
 // Reports go out when forced, after a step of 0.004, or when 120 ms have passed; the copy
 // routine cancels when the flag is raised or the callback failed.
 TEST(CopyProgressRoutine, ThrottlesReportsAndCancels) {
@@ -111,26 +95,6 @@ TEST(CopyProgressRoutine, ThrottlesReportsAndCancels) {
     recorder.callback = [](double, const std::string&) { throw std::runtime_error("gone"); };
     EXPECT_EQ(routine(600), static_cast<DWORD>(PROGRESS_CANCEL));
     EXPECT_TRUE(state.callbackFailure);
-}
-
-TEST(Receipt, IsSortedJsonAndOnlyATextVersionIsRead) {
-    const test::TempFolder folder;
-    CatalogComponent component;
-    component.id = "caf\xC3\xA9-app";
-    component.name = "Camera System";
-    component.version = "1.2.3-beta";
-    test::writeFile(folder / L"orv-hub-install.json", std::string(500, 'x'));
-    writeReceipt(folder.path(), component);
-    EXPECT_EQ(test::readFile(folder / L"orv-hub-install.json"),
-              "{\n  \"component\": \"caf\xC3\xA9-app\",\n  \"version\": \"1.2.3-beta\"\n}\n");
-    EXPECT_EQ(readReceiptVersion(folder.path()), "1.2.3-beta");
-    for (const char* content :
-         {R"({"version": 3})", R"(["version", "1.0.0"])", "{\"version\": \"1.0.0\"", ""}) {
-        test::writeFile(folder / L"orv-hub-install.json", content);
-        EXPECT_EQ(readReceiptVersion(folder.path()), "") << content;
-    }
-    EXPECT_EQ(test::failureOf([&] { writeReceipt(folder / L"missing", component); }),
-              "unable to write the installation receipt of Camera System");
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 // The updater's states against the test double of the update framework's library
 // (tests/fakes/velopack), the library's loading, the start-up hook and the uninstaller.
-#include "update/update_records.h"
 #include "update/update_tool.h"
 #include "update/updater.h"
 #include "update/velopack_library.h"
@@ -17,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <functional>
 
 namespace hub {
@@ -89,9 +87,6 @@ TEST(Updater, EndsEachCheckInItsStateAndReleasesTheRecordsOnce) {
         {{{"check", -1}},
          {"error", "", 0, "the update framework failed without giving a reason"},
          {manager, "is_portable", checked + "-1", "free_update_manager"}},
-        {{{"check", 0}, {"noInfo", true}},
-         {"error", "", 0, "the update check found an update but returned no details"},
-         {manager, "is_portable", checked + "0", "free_update_manager"}},
         {{{"check", 0}, {"target", {{"SHA256", nullptr}}}},
          {"error", "", 0, "Required property SHA256 was null"},
          {manager, "is_portable", checked + "0", "free_update_info", "free_update_manager"}},
@@ -127,15 +122,11 @@ TEST(Updater, EndsEachCheckInItsStateAndReleasesTheRecordsOnce) {
     }
 }
 
-TEST(Updater, ShowsTheDownloadsProgressCappedAt100AndHandsOverTheWholeRecord) {
+TEST(Updater, ShowsTheDownloadsProgressCappedAt100) {
     for (const auto& [reported, shown] :
-         {std::pair<std::uint64_t, std::uint32_t>{37, 37}, {101, 100}, {(1ULL << 32) + 50, 100}}) {
+         {std::pair<std::uint64_t, std::uint32_t>{37, 37}, {(1ULL << 32) + 50, 100}}) {
         const test::DownloadGate gate;
-        FakeVelopack fake({{"check", 0},
-                           {"progress", {reported}},
-                           {"holdDownload", gate.name()},
-                           {"base", {{"Version", "1.1.0"}}},
-                           {"deltas", 2}});
+        FakeVelopack fake({{"check", 0}, {"progress", {reported}}, {"holdDownload", gate.name()}});
         Updater updater(feed, &library());
         const UpdateStatus status =
             reached(updater, [&](const auto& now) { return now.progress == shown; });
@@ -144,8 +135,6 @@ TEST(Updater, ShowsTheDownloadsProgressCappedAt100AndHandsOverTheWholeRecord) {
         EXPECT_FALSE(updater.applyUpdateOnExit()) << "not while downloading";
         gate.release();
         EXPECT_EQ(settled(updater), ready);
-        EXPECT_EQ(fake.journal().at(4),
-                  "download version=1.2.0 file=OrvantisHub-1.2.0-full.nupkg base=set deltas=2");
     }
     const test::DownloadGate gate;
     FakeVelopack fake({{"check", 0}, {"progress", {50}}, {"holdDownload", gate.name()}});
@@ -179,30 +168,6 @@ TEST(VelopackLibrary, LoadsOnlyTheCurrentLibraryAndReadsItsLastError) {
         EXPECT_EQ(library().lastError(), message);
         EXPECT_EQ(fake.journal().back(), "get_last_error length=" + std::to_string(message.size()));
     }
-}
-
-TEST(UpdateRecords, AreCopiedWholeOrRefusedNamingTheMissingPart) {
-    std::array<std::string, 8> texts{"Hub",  "2.0.0",  "Full",  "Hub-full.nupkg",
-                                     "sha1", "sha256", "**n**", "<b>n</b>"};
-    velopack::Asset asset{texts[0].data(), texts[1].data(), texts[2].data(),
-                          texts[3].data(), texts[4].data(), texts[5].data(),
-                          123456789012ULL, texts[6].data(), texts[7].data()};
-    velopack::Asset* deltas[] = {&asset};
-    const UpdateRecord record = copyUpdateRecord({&asset, &asset, deltas, 1, true});
-    const ReleaseAsset expected{"Hub",    "2.0.0",         "Full",  "Hub-full.nupkg", "sha1",
-                                "sha256", 123456789012ULL, "**n**", "<b>n</b>"};
-    EXPECT_EQ(record, (UpdateRecord{expected, expected, {expected}, true}));
-    LibraryUpdateInfo view(record);
-    EXPECT_EQ(copyUpdateRecord(*view.get()), record);
-    asset.SHA1 = nullptr;
-    EXPECT_EQ(test::failureOf([&] {
-                  copyUpdateRecord({&asset, nullptr, nullptr, 0, false});
-              }),
-              "Required property SHA1 was null");
-    EXPECT_EQ(test::failureOf([&] {
-                  copyUpdateRecord({&asset, nullptr, nullptr, 1, false});
-              }),
-              "Required property SHA1 was null");
 }
 
 // The probe (tests/fakes/velopack/hook_probe.cpp) starts as the hub does.

@@ -83,8 +83,8 @@ TEST(Versions, AreValidatedAndOrdered) {
          {"1.2.3"s, "V1.2.3"s, "1.2.3-rc-1+build.7"s, "1.2.3-" + std::string(58, 'a')}) {
         EXPECT_TRUE(isValidVersion(valid)) << valid;
     }
-    for (const std::string& invalid : {"1.2.3+"s, "1.2"s, "1.2.3.4"s, "1..3", " 1.2.3", "1.2.3-b_1",
-                                       "", "1.2.3-" + std::string(59, 'a')}) {
+    for (const std::string& invalid : {"1.2.3+"s, "1.2"s, "1.2.3.4"s, "1..3"s, " 1.2.3"s,
+                                       "1.2.3-b_1"s, ""s, "1.2.3-" + std::string(59, 'a')}) {
         EXPECT_FALSE(isValidVersion(invalid)) << invalid;
     }
     // "a < b": a sorts before b, and b after a.

@@ -4,7 +4,6 @@
 #include "app/known_folder.h"
 
 #include "support/test_files.h"
-#include "support/test_prefix.h"
 #include "support/test_support.h"
 
 #include <shlobj.h>

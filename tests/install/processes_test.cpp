@@ -5,7 +5,6 @@
 
 #include "app/known_folder.h"
 #include "support/test_files.h"
-#include "support/test_prefix.h"
 #include "support/test_support.h"
 #include "util/text.h"
 #include "util/windows_error.h"

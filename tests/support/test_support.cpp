@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 namespace hub::test {
 
 std::vector<std::string> ProgressRecorder::phases() const {
@@ -48,6 +50,13 @@ MoveRecorder::~MoveRecorder() {
 
 std::filesystem::path testProgram(const wchar_t* name) {
     return executableFolder() / name;
+}
+
+bool insideTestPrefix() {
+    const char* prefix = std::getenv("HUB_TEST_PREFIX");
+    return prefix != nullptr && *prefix != '\0' &&
+           GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr &&
+           GetFileAttributesW(L"C:\\hub-test-prefix.txt") != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace hub::test

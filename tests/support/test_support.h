@@ -4,6 +4,8 @@
 #include "install/operation_cancelled.h"
 #include "install/progress_callback.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -70,4 +72,17 @@ private:
 // A small program built for the tests (see hub_add_test_program), beside the test executable.
 std::filesystem::path testProgram(const wchar_t* name);
 
+// True only inside the build's own Wine prefix, as started by the test harness: the harness
+// names the prefix in HUB_TEST_PREFIX and the prefix carries a marker file.
+bool insideTestPrefix();
+
 } // namespace hub::test
+
+// Tests that write the real per-user folders (AppData, Desktop) start with this, so that
+// nobody's real profile is ever touched by a test run outside the harness.
+#define HUB_REQUIRE_TEST_PREFIX()                                                                  \
+    do {                                                                                           \
+        if (!::hub::test::insideTestPrefix()) {                                                    \
+            GTEST_SKIP() << "writes per-user folders: runs only in the harness's Wine prefix";     \
+        }                                                                                          \
+    } while (false)

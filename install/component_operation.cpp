@@ -19,8 +19,6 @@ namespace hub {
 
 namespace {
 
-constexpr std::uint32_t uninstallTimeoutMilliseconds = 15'000;
-
 // Removes the prepared work folder when the install ends, by success or by an exception.
 class WorkFolderCleanup {
 public:
@@ -78,7 +76,7 @@ void runUninstallCommand(const OperationRequest& request, const ProgressCallback
     }
     try {
         const auto outcome = runAndWait(executable, application->uninstallArguments,
-                                        uninstallTimeoutMilliseconds, false);
+                                        request.uninstallTimeoutMilliseconds, false);
         log.write(outcome.finished
                       ? "uninstall command exited with code " + std::to_string(outcome.exitCode)
                       : std::string("uninstall command timed out and was stopped"));

@@ -22,6 +22,8 @@ struct OperationRequest {
     CatalogComponent component;
     std::filesystem::path folder;       // installed location; empty when none is known
     std::filesystem::path downloadRoot; // parent of the preparation's work folder
+    // How long an application's own uninstall command may run before it is stopped.
+    std::uint32_t uninstallTimeoutMilliseconds = 15'000;
 };
 
 struct InstalledState {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <system_error>
 #include <utility>
 
@@ -15,6 +16,8 @@ MoveInterceptor& moveInterceptor() {
     static MoveInterceptor interceptor;
     return interceptor;
 }
+
+std::atomic<DWORD> renamePauseMilliseconds{150};
 
 bool isLink(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -140,20 +143,23 @@ std::uint32_t moveReplacing(const std::filesystem::path& from,
 std::uint32_t renameWithRetry(const std::filesystem::path& from,
                               const std::filesystem::path& to) noexcept {
     constexpr int attempts = 8;
-    constexpr DWORD pauseMilliseconds = 150;
     std::uint32_t error = 0;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         error = moveReplacing(from, to);
         if (error == 0) {
             return 0;
         }
-        Sleep(pauseMilliseconds);
+        Sleep(renamePauseMilliseconds.load());
     }
     return error;
 }
 
 void setMoveInterceptorForTesting(MoveInterceptor interceptor) {
     moveInterceptor() = std::move(interceptor);
+}
+
+void setRenamePauseForTesting(std::uint32_t milliseconds) {
+    renamePauseMilliseconds = milliseconds;
 }
 
 } // namespace hub

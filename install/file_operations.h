@@ -54,4 +54,7 @@ using MoveInterceptor = std::function<std::optional<std::uint32_t>(
     const std::filesystem::path& from, const std::filesystem::path& to)>;
 void setMoveInterceptorForTesting(MoveInterceptor interceptor);
 
+// For tests only: the pause of renameWithRetry after a failed attempt (150 ms unless set).
+void setRenamePauseForTesting(std::uint32_t milliseconds);
+
 } // namespace hub

@@ -1,222 +1,183 @@
+// The built-in catalog's invariants, its rules, the version rules, and the package catalog
+// fetched from the local HTTPS test server.
 #include "catalog/catalog.h"
 #include "catalog/origins.h"
+#include "catalog/remote_catalog.h"
+#include "catalog/versions.h"
+
+#include "harness/https_test_server.h"
+#include "harness/silent_listener.h"
+#include "settings/activity_log.h"
+#include "support/test_files.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <stdexcept>
+#include <nlohmann/json.hpp>
+
+#include <set>
+#include <sstream>
 
 namespace hub {
 namespace {
 
-TEST(BuiltInCatalog, LinksPointAtTheTwoOrigins) {
-    const Catalog catalog = buildCatalog();
-    ASSERT_EQ(catalog.links.size(), 2u);
-    EXPECT_EQ(catalog.links[0].label, "Documentation");
-    EXPECT_EQ(catalog.links[0].url, std::string{documentationOrigin()} + "/");
-    EXPECT_EQ(catalog.links[1].label, "Website");
-    EXPECT_EQ(catalog.links[1].url, std::string{webOrigin()} + "/");
-}
+using namespace std::string_literals;
 
-TEST(BuiltInCatalog, OriginsAreHttpsHostsWithoutPath) {
-    for (const std::string_view origin : {webOrigin(), documentationOrigin()}) {
-        ASSERT_TRUE(origin.starts_with("https://")) << origin;
-        EXPECT_EQ(origin.find('/', 8), std::string_view::npos) << origin;
-        EXPECT_GT(origin.size(), 8u);
+TEST(BuiltInCatalog, HoldsUniqueHttpsComponentsOfKnownFamilies) {
+    const Catalog catalog = buildCatalog();
+    std::set<std::string> ids;
+    std::set<std::string> families;
+    for (const auto& family : catalog.families) {
+        families.insert(family.id);
     }
-    EXPECT_NE(webOrigin(), documentationOrigin());
-    EXPECT_EQ(webUrl("/a?b"), std::string{webOrigin()} + "/a?b");
-}
-
-TEST(BuiltInCatalog, FamiliesInOrderAllEnabledWithoutPictures) {
-    const Catalog catalog = buildCatalog();
-    struct Expected {
-        const char* id;
-        const char* name;
-        const char* subtitle;
-        const char* badge;
-    };
-    const Expected expected[] = {{"velmora", "Velmora", "Corvain", "VEL"},
-                                 {"tarsek", "Tarsek", "Halvorn", "TAR"},
-                                 {"quenby", "Quenby", "Dremmel Works", "QN20"}};
-    ASSERT_EQ(catalog.families.size(), std::size(expected));
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
-        const CatalogFamily& family = catalog.families[i];
-        EXPECT_EQ(family.id, expected[i].id);
-        EXPECT_EQ(family.name, expected[i].name);
-        EXPECT_EQ(family.subtitle, expected[i].subtitle);
-        EXPECT_EQ(family.badge, expected[i].badge);
-        EXPECT_EQ(family.iconUrl, "");
-        EXPECT_EQ(family.imageUrl, "");
-        EXPECT_TRUE(family.enabled) << family.id;
+    EXPECT_EQ(families.size(), catalog.families.size());
+    EXPECT_FALSE(catalog.components.empty());
+    for (const auto& component : catalog.components) {
+        SCOPED_TRACE(component.id);
+        EXPECT_TRUE(ids.insert(component.id).second) << "duplicate id";
+        EXPECT_FALSE(component.folderName.empty());
+        EXPECT_TRUE(component.downloadUrl.starts_with(std::string(webOrigin()) + "/"));
+        EXPECT_TRUE(isReleased(catalog, component) && isDownloadAvailable(component));
+        EXPECT_EQ(component.application.has_value(), component.kind == ComponentKind::Application);
+        EXPECT_EQ(component.archiveFolder.empty(), component.kind == ComponentKind::Application);
+        EXPECT_TRUE(isValidVersion(component.version));
+        for (const auto& section : component.sections) {
+            EXPECT_TRUE(families.contains(section)) << section;
+        }
+        EXPECT_EQ(&componentById(catalog, component.id), findComponent(catalog, component.id));
     }
-}
-
-TEST(BuiltInCatalog, WeaponsPatchesAreCommunityPackages) {
-    const Catalog catalog = buildCatalog();
-    struct Expected {
-        std::size_t index;
-        const char* family;
-        const char* simulator;
-        const char* version;
-        const char* summary;
-        const char* description;
-    };
-    const Expected expected[] = {
-        {0, "velmora", "msfs2024", "1.0.0", "Enables functional weapons integration.",
-         "Installs the package required to enable functional weapons. This patch is only needed "
-         "on PC when the Velmora was purchased from the Microsoft Marketplace, whose policies do "
-         "not allow aircraft with functional weapons to be sold. It is not required for aircraft "
-         "purchased from third-party stores."},
-        {2, "tarsek", "msfs2024", "1.0.0", "Enables functional weapons integration.",
-         "Installs the package required to enable functional weapons. This patch is only needed "
-         "on PC when the Tarsek was purchased from the Microsoft Marketplace, whose policies do "
-         "not allow aircraft with functional weapons to be sold. It is not required for aircraft "
-         "purchased from third-party stores."},
-        {3, "quenby", "msfs2020", "2.0.0", "Enables functional cannon integration.",
-         "Installs the package required to enable the functional cannon. This patch is only "
-         "needed on PC when the Quenby was purchased from the Microsoft Marketplace, whose "
-         "policies do not allow aircraft with functional weapons to be sold. It is not required "
-         "for aircraft purchased from third-party stores."}};
-    ASSERT_EQ(catalog.components.size(), 4u);
-    for (const Expected& patch : expected) {
-        const CatalogComponent& component = catalog.components[patch.index];
-        const std::string family = patch.family;
-        const std::string folder = "orvantis-aircraft-" + family + "-weapons";
-        EXPECT_EQ(component.id, family + "-weapons-patch");
-        EXPECT_EQ(component.name, "Weapons Patch");
-        EXPECT_EQ(component.kind, ComponentKind::Community);
-        EXPECT_EQ(component.sections, std::vector<std::string>{family});
-        EXPECT_EQ(component.simulators, std::vector<std::string>{patch.simulator});
-        EXPECT_EQ(component.version, patch.version);
-        EXPECT_EQ(component.folderName, folder);
-        EXPECT_EQ(component.archiveFolder, std::filesystem::path{folder});
-        EXPECT_EQ(component.downloadUrl, std::string{webOrigin()} +
-                                             "/wp-content/uploads/package/orvantis-" + family +
-                                             "-weapons-patch.zip");
-        EXPECT_EQ(component.summary, patch.summary);
-        EXPECT_EQ(component.description, patch.description);
-        EXPECT_EQ(component.documentationUrl, "");
-        EXPECT_EQ(component.image, family + "-weapons-patch.jpg");
-        EXPECT_TRUE(component.preservedPaths.empty());
-        EXPECT_FALSE(component.application.has_value());
+    for (const auto origin : {webOrigin(), documentationOrigin()}) {
+        EXPECT_TRUE(origin.starts_with("https://") && origin.find('/', 8) == std::string::npos);
     }
+    EXPECT_EQ(findComponent(catalog, "Velmora-Weapons-Patch"), nullptr) << "ids match exactly";
+    EXPECT_EQ(test::failureOf([&] { (void)componentById(catalog, "x"); }), "unknown component: x");
 }
 
-TEST(BuiltInCatalog, CameraSystemIsAnApplication) {
-    const Catalog catalog = buildCatalog();
-    const CatalogComponent& camera = catalog.components.at(1);
-    EXPECT_EQ(camera.id, "orv-camera");
-    EXPECT_EQ(camera.name, "Camera System");
-    EXPECT_EQ(camera.kind, ComponentKind::Application);
-    EXPECT_EQ(camera.sections, std::vector<std::string>{"velmora"});
-    EXPECT_EQ(camera.simulators, std::vector<std::string>{"msfs2024"});
-    EXPECT_EQ(camera.version, "0.11.0");
-    EXPECT_EQ(camera.folderName, "Orvantis.CameraSystem");
-    EXPECT_TRUE(camera.archiveFolder.empty());
-    EXPECT_EQ(camera.downloadUrl,
-              std::string{webOrigin()} + "/downloads/orv-velmora-camera/orv-camera.zip");
-    EXPECT_EQ(camera.summary, "Camera bridge for realistic imagery in the Velmora avionics.");
-    EXPECT_EQ(camera.description,
-              "Installs the camera system bridge as a Windows application. When the application "
-              "is running during the flight, the IMA page on the lateral display shows a "
-              "realistic camera view rendered from live simulator footage.");
-    EXPECT_EQ(camera.documentationUrl,
-              std::string{documentationOrigin()} + "/velmora/vtl-ima#cam-system");
-    EXPECT_EQ(camera.image, "velmora-camera-system.jpg");
-    EXPECT_TRUE(camera.preservedPaths.empty());
-    ASSERT_TRUE(camera.application.has_value());
-    EXPECT_EQ(camera.application->executable, L"ORV-Camera.exe");
-    EXPECT_EQ(camera.application->displayName, L"Orvantis Camera System");
-    EXPECT_EQ(camera.application->launchArguments, L"");
-    EXPECT_EQ(camera.application->stopArguments, L"--stop");
-    EXPECT_EQ(camera.application->uninstallArguments, L"");
-}
-
-TEST(BuiltInCatalog, EveryComponentIsDownloadableAndReleased) {
-    const Catalog catalog = buildCatalog();
-    for (const CatalogComponent& component : catalog.components) {
-        EXPECT_TRUE(isDownloadAvailable(component)) << component.id;
-        EXPECT_TRUE(isReleased(catalog, component)) << component.id;
-    }
-}
-
-TEST(BuiltInCatalog, CopiesCarryTheApplicationPart) {
-    const Catalog catalog = buildCatalog();
-    CatalogComponent copy = catalog.components.at(1);
-    copy.application->stopArguments = L"changed";
-    ASSERT_TRUE(copy.application.has_value());
-    EXPECT_EQ(catalog.components.at(1).application->stopArguments, L"--stop");
-    EXPECT_EQ(copy.application->executable, L"ORV-Camera.exe");
-}
-
-TEST(ComponentLookup, FindsExactIdsOnly) {
+TEST(BuiltInCatalog, CompatibilityAndReleaseFollowTheFamilies) {
     Catalog catalog = buildCatalog();
-    ASSERT_NE(findComponent(catalog, "tarsek-weapons-patch"), nullptr);
-    EXPECT_EQ(findComponent(catalog, "tarsek-weapons-patch"), &catalog.components[2]);
-    EXPECT_EQ(&componentById(catalog, "orv-camera"), &catalog.components[1]);
-    for (const char* id : {"Velmora-Weapons-Patch", "velmora-weapons-patch ", "", "orv"}) {
-        EXPECT_EQ(findComponent(catalog, id), nullptr) << id;
-        EXPECT_EQ(findComponent(std::as_const(catalog), id), nullptr) << id;
-    }
-}
-
-TEST(ComponentLookup, UnknownIdFailsWithTheId) {
-    const Catalog catalog = buildCatalog();
-    try {
-        (void)componentById(catalog, "VELMORA-weapons-patch");
-        FAIL() << "no failure";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "unknown component: VELMORA-weapons-patch");
-    }
-}
-
-TEST(ComponentRules, CompatibilityFollowsTheTargetFamily) {
-    CatalogComponent component;
-    struct Case {
+    CatalogComponent component = catalog.components.at(0);
+    const struct {
         std::vector<std::string> simulators;
         const char* target;
         bool compatible;
-    };
-    const Case cases[] = {
-        {{}, "msfs2024", true},
-        {{}, "msfs2020", true},
-        {{"msfs2020"}, "msfs2024", false},
-        {{"msfs2020"}, "msfs2020", true},
-        {{"msfs2020"}, "custom", true},
-        {{"msfs2020"}, "", true},
-        {{"msfs2020"}, "MSFS2020", false},
-        {{"msfs2024", "msfs2020"}, "msfs2020", true},
-        {{"msfs2024"}, "Custom", false},
-    };
-    for (const Case& test : cases) {
-        component.simulators = test.simulators;
-        EXPECT_EQ(isCompatible(component, test.target), test.compatible)
-            << "target '" << test.target << "' with " << test.simulators.size() << " simulators";
+    } rows[] = {{{}, "msfs2024", true},
+                {{"msfs2020"}, "msfs2024", false},
+                {{"msfs2020"}, "custom", true},
+                {{"msfs2020"}, "", true},
+                {{"msfs2020"}, "MSFS2020", false},
+                {{"msfs2024", "msfs2020"}, "msfs2020", true}};
+    for (const auto& row : rows) {
+        component.simulators = row.simulators;
+        EXPECT_EQ(isCompatible(component, row.target), row.compatible) << row.target;
+    }
+    component.sections = {"nobody", catalog.families.at(0).id};
+    EXPECT_TRUE(isReleased(catalog, component));
+    catalog.families.at(0).enabled = false;
+    EXPECT_FALSE(isReleased(catalog, component));
+    component.downloadUrl.clear();
+    EXPECT_FALSE(isDownloadAvailable(component));
+}
+
+TEST(Versions, AreValidatedAndOrdered) {
+    for (const std::string& valid :
+         {"1.2.3"s, "V1.2.3"s, "1.2.3-rc-1+build.7"s, "1.2.3-" + std::string(58, 'a')}) {
+        EXPECT_TRUE(isValidVersion(valid)) << valid;
+    }
+    for (const std::string& invalid : {"1.2.3+"s, "1.2"s, "1.2.3.4"s, "1..3"s, " 1.2.3"s,
+                                       "1.2.3-b_1"s, ""s, "1.2.3-" + std::string(59, 'a')}) {
+        EXPECT_FALSE(isValidVersion(invalid)) << invalid;
+    }
+    // "a < b": a sorts before b, and b after a.
+    for (const char* row :
+         {"1.9.9 < 1.10.0", "1.0 = 1.0.0", "1.0.0-beta < 1.0.0", "1.0.0-beta < 1.0.0-rc",
+          "2.0.0+5 = 2.0.0", "V1.2.3 < v1.2.4", "01.2.3 = 1.2.3", "1.2.3 < 1.2.3.1",
+          "1.2.9 < 1.2.x", "18446744073709551614.0.0 < 18446744073709551615.0.0",
+          "18446744073709551616.0.0 < 9.0.0"}) {
+        std::istringstream parts(row);
+        std::string a, relation, b;
+        parts >> a >> relation >> b;
+        const int order = relation == "<" ? -1 : 0;
+        EXPECT_EQ(compareVersions(a, b), order) << row;
+        EXPECT_EQ(compareVersions(b, a), -order) << row;
     }
 }
 
-TEST(ComponentRules, ReleasedNeedsAnEnabledFamily) {
-    Catalog catalog = buildCatalog();
-    const CatalogComponent& velmora = catalog.components.at(0);
-    catalog.families.at(0).enabled = false;
-    EXPECT_FALSE(isReleased(catalog, velmora));
-    EXPECT_TRUE(isReleased(catalog, catalog.components.at(2)));
+class RemoteCatalog : public testing::Test {
+protected:
+    std::string fetchFailure(const std::string& url) {
+        return test::failureOf([&] { (void)fetchRemoteVersions(url); });
+    }
+    // A JSON object of exactly size bytes: one usable member, padded with blanks.
+    static std::string ofSize(std::size_t size) {
+        const std::string body = R"({"orv-camera": "0.12.0")";
+        return body + std::string(size - body.size() - 1, ' ') + "}";
+    }
 
-    CatalogComponent twoSections = velmora;
-    twoSections.sections = {"velmora", "tarsek"};
-    EXPECT_TRUE(isReleased(catalog, twoSections));
-    twoSections.sections = {"Tarsek", "nobody"};
-    EXPECT_FALSE(isReleased(catalog, twoSections));
-    twoSections.sections.clear();
-    EXPECT_FALSE(isReleased(catalog, twoSections));
+    test::HttpsTestServer server;
+    test::TempFolder folder;
+    ActivityLog log{folder / L"hub.log"};
+};
+
+TEST_F(RemoteCatalog, KeepsTheUsableVersionsAndAsksPastEveryCache) {
+    server.answer("/p.json", {.status = 203,
+                              .body = R"({"velmora-weapons-patch": "V1.0.1", "orv-camera": "0.12.0",
+                                 "Orv-Camera": "9.9.9", "bad": "1.2", "unknown-part": "3.0.0-rc.1"})",
+                              .omitLength = true});
+    EXPECT_EQ(fetchRemoteVersions(server.url("/p.json?channel=a%20b")),
+              (RemoteVersions{{"velmora-weapons-patch", "V1.0.1"},
+                              {"orv-camera", "0.12.0"},
+                              {"unknown-part", "3.0.0-rc.1"}}));
+    const auto request = server.requests().at(0);
+    EXPECT_EQ(request.target, "/p.json?channel=a%20b");
+    EXPECT_EQ(request.headers.at("cache-control"), "no-cache");
+    EXPECT_EQ(request.headers.at("pragma"), "no-cache");
+    Catalog catalog = buildCatalog();
+    applyRemoteVersions(catalog, {{"orv-camera", "0.10.0"}, {"unknown", "1.0.0"}}, log);
+    EXPECT_EQ(componentById(catalog, "orv-camera").version, "0.10.0") << "lower versions too";
+    EXPECT_EQ(test::logMessages(folder / L"hub.log"),
+              std::vector<std::string>{"available orv-camera version 0.10.0"});
 }
 
-TEST(ComponentRules, DownloadNeedsAUrl) {
-    CatalogComponent component = buildCatalog().components.at(0);
-    EXPECT_TRUE(isDownloadAvailable(component));
-    component.downloadUrl.clear();
-    EXPECT_FALSE(isDownloadAvailable(component));
+TEST_F(RemoteCatalog, RefusesWhatIsNoUsableCatalog) {
+    const std::string tooLarge = "The package catalog response is too large.";
+    const std::string noVersion = "The package catalog does not contain any valid version.";
+    const std::pair<test::ScriptedAnswer, std::string> rows[] = {
+        {{.body = ofSize(65536)}, "no failure"},
+        {{.body = ofSize(65537)}, tooLarge},
+        {{.body = ofSize(200000), .omitLength = true}, tooLarge},
+        {{.status = 404}, "The package catalog server returned HTTP 404."},
+        {{.status = 500}, "The package catalog server returned HTTP 500."},
+        {{.body = R"(["orv-camera", "0.12.0"])"},
+         "The package catalog response is not a JSON object."},
+        {{.body = "{}"}, noVersion},
+        {{.body = R"({"Velmora": "1.0.1", "orv-camera": 12, "x": "1.0"})"}, noVersion},
+        {{.body = ofSize(30000), .cutAfter = 10000},
+         "The package catalog download was interrupted: "},
+    };
+    for (const auto& [answer, failure] : rows) {
+        server.answer("/p.json", answer);
+        EXPECT_EQ(fetchFailure(server.url("/p.json")).substr(0, failure.size()), failure);
+    }
+    server.answer("/p.json", {.body = R"({"orv-camera": "0.12.0",})"});
+    EXPECT_THROW(fetchRemoteVersions(server.url("/p.json")), nlohmann::json::parse_error)
+        << "a syntax error is the parser's own";
+    EXPECT_TRUE(refreshRemoteVersions(server.url("/missing.json"), log).empty());
+    EXPECT_EQ(test::logMessages(folder / L"hub.log").back(),
+              "package catalog refresh failed: The package catalog server returned HTTP 404.");
+}
+
+TEST_F(RemoteCatalog, ConnectsOnlyOverHttps) {
+    const test::SilentListener listener;
+    const std::string port = std::to_string(listener.port());
+    for (const std::string& url :
+         {"http://localhost:" + port + "/p.json", "HTTP://localhost:" + port,
+          "ftp://localhost:" + port + "/", "localhost:" + port, std::string()}) {
+        EXPECT_EQ(fetchFailure(url), "The package catalog URL is not a valid HTTPS address.")
+            << url;
+    }
+    EXPECT_FALSE(listener.connectionAttempted());
+    EXPECT_TRUE(fetchFailure("https://localhost:1/p.json")
+                    .starts_with("Unable to download the package catalog: "));
 }
 
 } // namespace

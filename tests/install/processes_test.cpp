@@ -1,60 +1,29 @@
+// Child processes (the test child, tests/tools/test_child.cpp, reports its command line, folder
+// and environment), the running-process checks, the shell and the desktop shortcut.
+#include "install/desktop_shortcut.h"
 #include "install/processes.h"
 
-#include "install/engine_test_support.h"
+#include "app/known_folder.h"
 #include "support/test_files.h"
+#include "support/test_support.h"
 #include "util/text.h"
 #include "util/windows_error.h"
 
 #include <windows.h>
 
+#include <shlobj.h>
+#include <wrl/client.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
-#include <sstream>
 
 namespace hub {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Sets an environment variable of this process for one test and restores it afterwards.
-class ScopedVariable {
-public:
-    ScopedVariable(std::wstring name, const std::wstring& value) : name_(std::move(name)) {
-        wchar_t buffer[32768];
-        const DWORD length = GetEnvironmentVariableW(name_.c_str(), buffer, 32768);
-        if (length > 0) {
-            saved_ = std::wstring(buffer, length);
-        }
-        SetEnvironmentVariableW(name_.c_str(), value.c_str());
-    }
-    ~ScopedVariable() {
-        SetEnvironmentVariableW(name_.c_str(), saved_ ? saved_->c_str() : nullptr);
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    std::wstring name_;
-    std::optional<std::wstring> saved_;
-};
-
-// What the test child wrote about itself: its command line, its folder and its environment.
-struct ChildReport {
-    std::wstring commandLine;
-    std::wstring folder;
-    std::vector<std::wstring> environment;
-
-    [[nodiscard]] bool hasVariable(std::wstring_view name) const {
-        return std::any_of(environment.begin(), environment.end(), [&](const std::wstring& entry) {
-            return entry.size() > name.size() && entry.compare(0, name.size(), name) == 0 &&
-                   entry[name.size()] == L'=';
-        });
-    }
-};
-
-class ProcessesTest : public testing::Test {
+class Processes : public testing::Test {
 protected:
     // The test child copied to a path of the test's choosing.
     [[nodiscard]] fs::path childAt(const fs::path& relative) const {
@@ -63,133 +32,142 @@ protected:
         fs::copy_file(test::testProgram(L"hub_test_child.exe"), path);
         return path;
     }
-
-    ChildReport runReporting(const fs::path& executable, std::wstring_view arguments) {
-        const ScopedVariable report(L"HUB_CHILD_REPORT", reportFile.native());
-        const auto outcome = runAndWait(executable, arguments, 20000, true);
-        EXPECT_TRUE(outcome.finished);
-        return readReport();
-    }
-
-    [[nodiscard]] ChildReport readReport() const {
+    // The child's report: its command line, its folder, then its environment, a line each.
+    [[nodiscard]] std::vector<std::wstring> report() const {
         const std::string bytes = test::readFile(reportFile);
-        std::wistringstream lines(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()),
-                                               bytes.size() / sizeof(wchar_t)));
-        ChildReport report;
-        std::getline(lines, report.commandLine);
-        std::getline(lines, report.folder);
-        for (std::wstring line; std::getline(lines, line);) {
-            report.environment.push_back(line);
+        std::vector<std::wstring> lines{{}};
+        for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
+            const auto c = static_cast<wchar_t>(static_cast<unsigned char>(bytes[at]) |
+                                                static_cast<unsigned char>(bytes[at + 1]) << 8);
+            if (c == L'\n') {
+                lines.emplace_back();
+            } else {
+                lines.back().push_back(c);
+            }
         }
-        return report;
+        return lines;
     }
 
     test::TempFolder temp;
     fs::path reportFile = temp / L"report.bin";
+    test::ScopedVariable reporting{L"HUB_CHILD_REPORT", reportFile.native()};
 };
 
-TEST_F(ProcessesTest, CommandLineIsTheQuotedPathAndTheArgumentsUnchanged) {
+TEST_F(Processes, AChildGetsItsQuotedPathItsFolderAndNoWebViewSettings) {
+    const test::ScopedVariable variables[] = {{L"webview2_user_data_folder", L"x"},
+                                              {L"WebView2_Additional_Browser_Arguments", L"y"},
+                                              {L"WEBVIEW2", L"kept"},
+                                              {L"HUB_TEST_OTHER", L"kept"}};
     const auto app = childAt(L"My App/app.exe");
-    const auto report = runReporting(app, L"--stop \"a b\"");
-    EXPECT_EQ(report.commandLine, L"\"" + app.native() + L"\" --stop \"a b\"");
-    EXPECT_TRUE(fs::equivalent(report.folder, temp / L"My App")) << report.folder;
-}
-
-TEST_F(ProcessesTest, EmptyArgumentsLeaveNoTrailingBlank) {
-    const auto app = childAt(L"My App/app.exe");
-    EXPECT_EQ(runReporting(app, L"").commandLine, L"\"" + app.native() + L"\"");
-}
-
-TEST_F(ProcessesTest, ChildrenDoNotInheritTheWebViewVariables) {
-    const ScopedVariable lower(L"webview2_user_data_folder", L"x");
-    const ScopedVariable upper(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", L"y");
-    const ScopedVariable mixed(L"WebView2_Additional_Browser_Arguments", L"z");
-    const ScopedVariable shortName(L"WEBVIEW", L"kept");
-    const ScopedVariable noUnderscore(L"WEBVIEW2", L"kept");
-    const ScopedVariable other(L"HUB_TEST_OTHER", L"kept");
-    const auto report = runReporting(childAt(L"child.exe"), L"");
-    EXPECT_FALSE(report.hasVariable(L"webview2_user_data_folder"));
-    EXPECT_FALSE(report.hasVariable(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER"));
-    EXPECT_FALSE(report.hasVariable(L"WebView2_Additional_Browser_Arguments"));
-    EXPECT_TRUE(report.hasVariable(L"WEBVIEW"));
-    EXPECT_TRUE(report.hasVariable(L"WEBVIEW2"));
-    EXPECT_TRUE(report.hasVariable(L"HUB_TEST_OTHER"));
-    EXPECT_TRUE(report.hasVariable(L"HUB_CHILD_REPORT"));
-}
-
-TEST_F(ProcessesTest, ChildEnvironmentIsADoubleNulTerminatedBlock) {
-    const ScopedVariable dropped(L"WEBVIEW2_TEST", L"x");
-    const ScopedVariable kept(L"HUB_TEST_KEPT", L"value");
+    for (const std::wstring arguments : {L"--stop \"a b\"", L""}) {
+        EXPECT_EQ(runAndWait(app, arguments, 20000, true).exitCode, 0U);
+        const auto lines = report();
+        EXPECT_EQ(lines[0],
+                  L"\"" + app.native() + L"\"" + (arguments.empty() ? L"" : L" ") + arguments);
+        EXPECT_TRUE(fs::equivalent(lines[1], temp / L"My App"));
+        const auto has = [&](std::wstring_view entry) {
+            return std::find(lines.begin(), lines.end(), entry) != lines.end();
+        };
+        EXPECT_FALSE(has(L"webview2_user_data_folder=x"));
+        EXPECT_FALSE(has(L"WebView2_Additional_Browser_Arguments=y"));
+        EXPECT_TRUE(has(L"WEBVIEW2=kept") && has(L"HUB_TEST_OTHER=kept"));
+    }
     const std::wstring block = childEnvironment();
-    ASSERT_GE(block.size(), 2U);
     EXPECT_EQ(block.substr(block.size() - 2), std::wstring(2, L'\0'));
-    EXPECT_NE(block.find(std::wstring(L"\0HUB_TEST_KEPT=value\0", 21)), std::wstring::npos);
-    EXPECT_EQ(block.find(L"WEBVIEW2_TEST"), std::wstring::npos);
 }
 
-TEST_F(ProcessesTest, ExitCodeIsReported) {
-    const auto outcome = runAndWait(childAt(L"child.exe"), L"exit 42", 20000, true);
-    EXPECT_TRUE(outcome.finished);
-    EXPECT_EQ(outcome.exitCode, 42U);
-}
-
-TEST_F(ProcessesTest, ChildThatOutlivesTheTimeOutIsStoppedAndReportedUnfinished) {
+TEST_F(Processes, ExitCodesTimeOutsAndStartFailuresAreReported) {
     const auto sleeper = childAt(L"hub-test-sleeper.exe");
-    const auto outcome = runAndWait(sleeper, L"sleep 60000", 200, true);
-    EXPECT_FALSE(outcome.finished);
-    EXPECT_FALSE(isProcessRunningAt(listProcesses(), sleeper)) << "the child still runs";
-}
-
-TEST_F(ProcessesTest, MissingExecutableFailsWithItsName) {
+    const auto exited = runAndWait(sleeper, L"exit 42", 20000, true);
+    EXPECT_TRUE(exited.finished);
+    EXPECT_EQ(exited.exitCode, 42U);
+    EXPECT_FALSE(runAndWait(sleeper, L"sleep 60000", 200, true).finished);
+    EXPECT_FALSE(isProcessNamed(listProcesses(), L"hub-test-sleeper.exe")) << "still running";
     EXPECT_EQ(test::failureOf([&] { runAndWait(temp / L"missing.exe", L"", 1000, true); }),
               windowsError("Unable to start missing.exe", ERROR_FILE_NOT_FOUND).what());
+    EXPECT_EQ(test::failureOf([&] { openWithShell((temp / L"missing.txt").native()); }),
+              "Unable to open " + toUtf8((temp / L"missing.txt").native()));
 }
 
-TEST_F(ProcessesTest, DetachedChildRunsOn) {
-    const ScopedVariable report(L"HUB_CHILD_REPORT", reportFile.native());
+TEST_F(Processes, ADetachedChildRunsOn) {
     const auto app = childAt(L"detached.exe");
     startDetached(app, L"--launched");
-    for (int wait = 0; wait < 200 && !fs::exists(reportFile); ++wait) {
-        Sleep(50);
+    for (const auto& process : listProcesses()) {
+        if (process.executableName == L"detached.exe") {
+            const UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, process.processId));
+            ASSERT_EQ(WaitForSingleObject(handle.get(), 20000), WAIT_OBJECT_0);
+        }
     }
-    Sleep(100); // the child may still be writing
-    EXPECT_EQ(readReport().commandLine, L"\"" + app.native() + L"\" --launched");
+    EXPECT_EQ(report().at(0), L"\"" + app.native() + L"\" --launched");
 }
 
-TEST_F(ProcessesTest, RunningAtComparesTheWholePathIgnoringCaseAndTrailingSeparators) {
-    const auto running = childAt(L"first/runner.exe");
-    const auto elsewhere = childAt(L"second/runner.exe");
-    const auto child = startProcess(running, L"sleep 60000", true);
-    const auto processes = listProcesses();
-    std::wstring upper = running.native();
+// Two processes of the same name: the one that runs elsewhere must not hide the one asked for,
+// whichever of them the snapshot lists first.
+TEST_F(Processes, RunningAtComparesTheWholePath) {
+    const auto first = childAt(L"first/runner.exe");
+    const auto second = childAt(L"second/runner.exe");
+    const auto third = childAt(L"third/runner.exe");
+    const auto one = startProcess(first, L"sleep 60000", true);
+    const auto two = startProcess(second, L"sleep 60000", true);
+    std::vector<ProcessEntry> runners;
+    for (const auto id : {one.processId, two.processId}) {
+        runners.push_back({L"RUNNER.exe", id});
+    }
+    std::wstring upper = second.native();
     std::transform(upper.begin(), upper.end(), upper.begin(), ::towupper);
-    EXPECT_TRUE(isProcessRunningAt(processes, running));
-    EXPECT_TRUE(isProcessRunningAt(processes, upper));
-    EXPECT_TRUE(isProcessRunningAt(processes, running.native() + L"\\"));
-    EXPECT_FALSE(isProcessRunningAt(processes, elsewhere));
-    EXPECT_TRUE(isProcessNamed(processes, L"RUNNER.EXE"));
-    TerminateProcess(child.process.get(), 1);
-    WaitForSingleObject(child.process.get(), 5000);
+    for (int order = 0; order < 2; ++order) {
+        EXPECT_TRUE(isProcessRunningAt(runners, first));
+        EXPECT_TRUE(isProcessRunningAt(runners, upper + L"\\"));
+        EXPECT_FALSE(isProcessRunningAt(runners, third));
+        std::reverse(runners.begin(), runners.end());
+    }
+    EXPECT_TRUE(isProcessNamed(listProcesses(), L"Runner.EXE"));
+    EXPECT_FALSE(isProcessRunningAt({{L"runner.exe", 0xFFFFFFF0}}, first)) << "cannot be opened";
+    for (const auto* child : {&one, &two}) {
+        TerminateProcess(child->process.get(), 1);
+        WaitForSingleObject(child->process.get(), 5000);
+    }
 }
 
-TEST(ProcessNameTest, NamesCompareIgnoringCase) {
-    const std::vector<ProcessEntry> processes{{L"explorer.exe", 10},
-                                              {L"flightsimulator2024.exe", 20}};
-    EXPECT_TRUE(isProcessNamed(processes, L"FlightSimulator2024.exe"));
-    EXPECT_FALSE(isProcessNamed(processes, L"FlightSimulator.exe"));
-    EXPECT_FALSE(isProcessNamed({}, L"explorer.exe"));
-}
-
-TEST(ProcessNameTest, ProcessThatCannotBeOpenedNeverCounts) {
-    const std::vector<ProcessEntry> processes{{L"app.exe", 0xFFFFFFF0}};
-    EXPECT_FALSE(isProcessRunningAt(processes, L"C:\\Apps\\app.exe"));
-}
-
-TEST(ShellTest, MissingTargetFailsWithTheTarget) {
-    test::TempFolder temp;
-    const auto missing = (temp / L"missing document.txt").native();
-    EXPECT_EQ(test::failureOf([&] { openWithShell(missing); }),
-              "Unable to open " + toUtf8(missing));
+// Writes the real Desktop: in the test prefix only.
+TEST(ShortcutInProfile, ADesktopShortcutIsWrittenOnceWithTheLastSettings) {
+    HUB_REQUIRE_TEST_PREFIX();
+    using Microsoft::WRL::ComPtr;
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    const test::TempFolder temp;
+    const auto executable = temp / L"Test Tool" / L"tool.exe";
+    test::makeTree(executable.parent_path(), {{"tool.exe", "MZ"}});
+    const wchar_t* name = L"Orvantis Hub Test Tool";
+    const auto shortcut = knownFolderPath(FOLDERID_Desktop) / (std::wstring(name) + L".lnk");
+    EXPECT_EQ(test::failureOf([&] { createDesktopShortcut(temp.path(), L"", name); }),
+              "The application executable cannot be found.");
+    EXPECT_FALSE(fs::exists(shortcut));
+    createDesktopShortcut(executable, L"--first", name);
+    createDesktopShortcut(executable, L"--profile \"Second One\"", name);
+    {
+        ComPtr<IShellLinkW> link;
+        ASSERT_HRESULT_SUCCEEDED(
+            CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)));
+        ComPtr<IPersistFile> file;
+        ASSERT_HRESULT_SUCCEEDED(link.As(&file));
+        ASSERT_HRESULT_SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ));
+        wchar_t path[MAX_PATH]{};
+        wchar_t arguments[1024]{};
+        wchar_t folder[MAX_PATH]{};
+        link->GetPath(path, MAX_PATH, nullptr, 0);
+        link->GetArguments(arguments, 1024);
+        link->GetWorkingDirectory(folder, MAX_PATH);
+        EXPECT_TRUE(fs::equivalent(path, executable));
+        EXPECT_EQ(std::wstring(arguments), L"--profile \"Second One\"");
+        EXPECT_TRUE(fs::equivalent(folder, executable.parent_path()));
+    }
+    EXPECT_EQ(std::count_if(fs::directory_iterator(shortcut.parent_path()), {},
+                            [&](const auto& entry) {
+                                return entry.path().filename().native().starts_with(name);
+                            }),
+              1);
+    fs::remove(shortcut);
+    CoUninitialize();
 }
 
 } // namespace

@@ -1,11 +1,9 @@
+// Replacing a target folder as a whole, undoing or finishing interrupted work, and removing it.
 #include "install/staged_activation.h"
 
-#include "install/engine_test_support.h"
-#include "install/file_operations.h"
 #include "install/long_path.h"
-#include "install/operation_cancelled.h"
 #include "support/test_files.h"
-#include "support/test_prefix.h"
+#include "support/test_support.h"
 #include "util/unique_handle.h"
 #include "util/windows_error.h"
 
@@ -21,319 +19,227 @@ namespace {
 namespace fs = std::filesystem;
 using test::FileTree;
 
-const FileTree oldVersion{{"manifest.json", R"({"package_version": "1.0.0"})"},
-                          {"a.txt", "old a"},
-                          {"sub/old-only.txt", "only in the old version"},
-                          {"keep/user.ini", "the user's settings"},
-                          {"both.cfg", "old copy"}};
+// Folders are listed as entries ending in "/", as readTree gives them.
+const FileTree oldVersion{{"a.txt", "old a"},
+                          {"keep/", ""},
+                          {"keep/user.ini", "settings"},
+                          {"sub/", ""},
+                          {"sub/old.txt", "old"}};
+const FileTree newVersion{{"a.txt", "new a"}, {"empty/", ""}, {"sub/", ""}, {"sub/new.txt", "new"}};
+const std::optional<std::uint32_t> allowed;
 
-const FileTree newVersion{{"manifest.json", R"({"package_version": "2.0.0"})"},
-                          {"a.txt", "new a"},
-                          {"sub/deep/new.txt", "only in the new version"},
-                          {"both.cfg", "new copy"},
-                          {"empty/", ""}};
-
-const wchar_t* const siblingSuffixes[] = {L".orv-hub-staging", L".orv-hub-previous",
-                                          L".orv-hub-removing"};
-
-using Report = std::pair<double, std::string>;
-
-// Opens a file so that nobody else may read, write or delete it while the handle lives.
-UniqueHandle holdExclusively(const fs::path& file) {
-    UniqueHandle handle(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+UniqueHandle holdOpen(const fs::path& file) {
+    return UniqueHandle(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_TRUE(handle.valid()) << "cannot open " << file;
-    return handle;
 }
 
-class StagedActivationTest : public testing::Test {
+class StagedActivation : public testing::Test {
 protected:
-    void install(const std::vector<std::wstring>& preserved = {},
-                 const StagedCallback& onStaged = {}) {
-        stageAndActivate(source, target, preserved, onStaged, progress, cancel);
+    StagedActivation() { test::makeTree(source, newVersion); }
+
+    void install(const std::vector<std::wstring>& preserved = {}) {
+        stageAndActivate(source, target, preserved, {}, recorder.callback, cancel);
     }
-
-    [[nodiscard]] fs::path sibling(const wchar_t* suffix) const { return target.native() + suffix; }
-
-    void expectNoSiblings() const {
-        for (const auto* suffix : siblingSuffixes) {
-            EXPECT_FALSE(fs::exists(sibling(suffix))) << "left behind: " << sibling(suffix);
-        }
+    void oldInPlace() {
+        recoverInterruptedWork(target);
+        ASSERT_EQ(removeTree(target), 0U);
+        test::makeTree(target, oldVersion);
     }
 
     test::TempFolder temp;
     fs::path source = temp / L"source";
     fs::path target = temp / L"Community" / L"pkg";
     std::atomic<bool> cancel{false};
-    std::vector<Report> reports;
-    ProgressCallback progress = [this](double fraction, const std::string& message) {
-        reports.emplace_back(fraction, message);
-    };
+    test::ProgressRecorder recorder;
 };
 
-TEST_F(StagedActivationTest, FreshInstallMovesOnlyTheStagingFolderIntoPlace) {
-    test::makeTree(source, newVersion);
-    test::MoveRecorder recorder;
-    install();
-    EXPECT_EQ(test::readTree(target), test::readTree(source));
-    ASSERT_EQ(recorder.moves.size(), 1U);
-    EXPECT_EQ(recorder.moves[0].first.filename(), L"pkg.orv-hub-staging");
-    expectNoSiblings();
-}
-
-TEST_F(StagedActivationTest, ReplacingRemovesTheOldVersionCompletely) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    test::MoveRecorder recorder;
-    install();
-    EXPECT_EQ(test::readTree(target), test::readTree(source));
-    ASSERT_EQ(recorder.moves.size(), 2U);
-    EXPECT_EQ(recorder.moves[0].second.filename(), L"pkg.orv-hub-previous");
-    EXPECT_EQ(recorder.moves[1].first.filename(), L"pkg.orv-hub-staging");
-    expectNoSiblings();
-}
-
-TEST_F(StagedActivationTest, PreservedPathsOnlyInTheOldVersionAreCarriedOver) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    install({L"keep\\user.ini", L"both.cfg", L"sub/old-only.txt", L"not-there.txt"});
-    auto expected = test::readTree(source);
-    expected["keep/"] = "";
-    expected["keep/user.ini"] = "the user's settings";
-    expected["sub/old-only.txt"] = "only in the old version";
-    EXPECT_EQ(test::readTree(target), expected);
-    expectNoSiblings();
-}
-
-TEST_F(StagedActivationTest, PreservedFolderIsCarriedOverWithItsContents) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, {{"cache/a.bin", "1"}, {"cache/b/c.bin", "2"}});
-    install({L"cache"});
-    const auto tree = test::readTree(target);
-    EXPECT_EQ(tree.at("cache/a.bin"), "1");
-    EXPECT_EQ(tree.at("cache/b/c.bin"), "2");
-}
-
-TEST_F(StagedActivationTest, PreservedPathsAreIgnoredOnAFreshInstall) {
-    test::makeTree(source, newVersion);
-    test::MoveRecorder recorder;
-    install({L"keep\\user.ini"});
-    EXPECT_EQ(test::readTree(target), test::readTree(source));
-    EXPECT_EQ(recorder.moves.size(), 1U);
-}
-
-TEST_F(StagedActivationTest, EmptySourceActivatesAnEmptyFolderAndReportsCompleteCopy) {
-    fs::create_directories(source);
-    install();
-    EXPECT_TRUE(fs::is_directory(target));
-    EXPECT_TRUE(test::readTree(target).empty());
-    const std::vector<Report> expected{{-1.0, "Preparing files"},
-                                       {1.0, "Copying files"},
-                                       {1.0, "Copying files"},
-                                       {1.0, "Activating the new version"}};
-    EXPECT_EQ(reports, expected);
-}
-
-TEST_F(StagedActivationTest, FolderOnlySourceActivatesItsFolders) {
-    test::makeTree(source, {{"a/", ""}, {"a/b/", ""}, {"c/", ""}});
-    install();
-    EXPECT_EQ(test::readTree(target), test::readTree(source));
-    EXPECT_EQ(reports.at(1), Report(1.0, "Copying files"));
-}
-
-TEST_F(StagedActivationTest, ProgressStartsAtZeroEndsAtOneAndNeverGoesBack) {
-    FileTree many;
-    for (int index = 0; index < 40; ++index) {
-        many["files/f" + std::to_string(index) + ".bin"] = std::string(100 + index * 10, 'x');
+TEST_F(StagedActivation, ReplacesTheWholeTargetAndCarriesOverPreservedItems) {
+    FileTree preserved = newVersion;
+    preserved.merge(FileTree{{"keep/", ""}, {"keep/user.ini", "settings"}, {"sub/old.txt", "old"}});
+    const struct {
+        bool oldExists;
+        std::vector<std::wstring> preserved;
+        FileTree expected;
+    } rows[] = {
+        {false, {L"keep"}, newVersion},
+        {true, {}, newVersion},
+        {true, {L"keep", L"sub/old.txt", L"a.txt", L"missing", L"..\\x", L"C:\\x"}, preserved}};
+    for (const auto& row : rows) {
+        oldInPlace();
+        recorder.reports.clear();
+        if (!row.oldExists) {
+            ASSERT_EQ(removeTree(target), 0U);
+        }
+        const test::MoveRecorder moves;
+        install(row.preserved);
+        EXPECT_EQ(test::readTree(target), row.expected);
+        EXPECT_EQ(moves.moves.size(), row.oldExists ? 2U : 1U);
+        EXPECT_EQ(std::distance(fs::directory_iterator(temp / L"Community"), {}), 1) << "siblings";
     }
-    test::makeTree(source, many);
-    install();
-    ASSERT_GE(reports.size(), 4U);
-    EXPECT_EQ(reports.front(), Report(-1.0, "Preparing files"));
-    EXPECT_EQ(reports[1], Report(0.0, "Copying files"));
-    EXPECT_EQ(reports[reports.size() - 2], Report(1.0, "Copying files"));
-    EXPECT_EQ(reports.back(), Report(1.0, "Activating the new version"));
-    for (std::size_t index = 2; index < reports.size(); ++index) {
-        EXPECT_GE(reports[index].first, reports[index - 1].first) << "report " << index;
-    }
-    // Each file here is more than 0.004 of the whole, so every file is reported.
-    EXPECT_EQ(reports.size(), many.size() + 4);
+    const auto& reports = recorder.reports;
+    EXPECT_EQ(reports.front(), std::make_pair(-1.0, std::string("Preparing files")));
+    EXPECT_EQ(reports.back(), std::make_pair(1.0, std::string("Activating the new version")));
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end(),
+                               [](auto& a, auto& b) { return a.first < b.first; }));
 }
 
-TEST_F(StagedActivationTest, LongPathsBeyondTheOldLimitInstallAndRemove) {
+// Every way an install can fail or be cancelled leaves the complete old version in place.
+TEST_F(StagedActivation, FailuresAndCancellationKeepTheOldVersion) {
+    UniqueHandle held;
+    const auto refuse = [](const wchar_t* name) {
+        return [name](const fs::path& from, const fs::path&) {
+            return from.filename() == name ? std::optional<std::uint32_t>(5) : allowed;
+        };
+    };
+    const struct {
+        test::MoveRecorder::Refusal refusal;
+        std::function<void()> before;
+        std::string failure;
+        std::size_t moves;
+    } rows[] = {
+        {refuse(L"pkg"), {}, "pkg is in use. Close the programs using it and try again.", 8},
+        {refuse(L"pkg.orv-hub-staging"), {}, windowsError("Unable to activate pkg", 5).what(), 10},
+        {{},
+         [&] { held = holdOpen(source / L"sub" / L"new.txt"); },
+         windowsError("Unable to copy sub\\new.txt", ERROR_SHARING_VIOLATION).what(),
+         0},
+        {{}, [&] { cancel = true; }, "cancelled", 0},
+        {{},
+         [&] { recorder.callback = [&](double part, auto&) { cancel = part > 0 && part < 1; }; },
+         "cancelled",
+         0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.failure);
+        oldInPlace();
+        cancel = false;
+        held.reset();
+        if (row.before) {
+            row.before();
+        }
+        const test::MoveRecorder moves(row.refusal);
+        EXPECT_EQ(test::failureOf([&] { install(); }), row.failure);
+        EXPECT_EQ(moves.moves.size(), row.moves);
+        EXPECT_EQ(test::readTree(target), oldVersion);
+        if (row.moves > 0) {
+            EXPECT_EQ(std::distance(fs::directory_iterator(temp / L"Community"), {}), 1);
+        }
+    }
+    oldInPlace();
+    cancel = false;
+    recorder.callback = nullptr;
+    {
+        const test::MoveRecorder noWayBack([](const fs::path& from, const fs::path&) {
+            return from.filename() == L"pkg" ? allowed : 5;
+        });
+        EXPECT_EQ(test::failureOf([&] { install(); }),
+                  windowsError("Unable to activate pkg", 5).what());
+    }
+    EXPECT_EQ(recoverInterruptedWork(target), "pkg: previous version restored");
+    EXPECT_EQ(test::readTree(target), oldVersion);
+}
+
+TEST_F(StagedActivation, LongPathsAndLinksInstallAndRemoveWithinTheTarget) {
     const std::wstring segment(60, L'd');
     const fs::path deep = fs::path(segment) / segment / segment / segment;
     createDirectories(toLongPath(source / deep));
     test::writeFile(toLongPath(source / deep / L"file.txt"), "deep content");
+    test::makeTree(temp / L"elsewhere", {{"secret.txt", "outside"}});
+    const auto link = [&](const fs::path& at) {
+        return CreateSymbolicLinkW(at.c_str(), (temp / L"elsewhere").c_str(),
+                                   SYMBOLIC_LINK_FLAG_DIRECTORY |
+                                       SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    };
+    const bool links = link(source / L"linked");
     target = temp / segment / segment / L"pkg";
-    const auto installed = toLongPath(target / deep / L"file.txt");
-    ASSERT_GT(installed.native().size(), 260U + 4U);
     install();
-    EXPECT_EQ(test::readFile(installed), "deep content");
+    EXPECT_EQ(test::readFile(toLongPath(target / deep / L"file.txt")), "deep content");
+    EXPECT_FALSE(pathExists(target / L"linked")) << "links are neither copied nor followed";
+    EXPECT_TRUE(!links || link(target / L"linked"));
     removeInstalledFolder(target, {});
     EXPECT_FALSE(pathExists(toLongPath(target)));
     EXPECT_TRUE(pathExists(toLongPath(target.parent_path())));
+    EXPECT_EQ(test::readFile(temp / L"elsewhere" / L"secret.txt"), "outside");
+    EXPECT_EQ(test::failureOf([&] { stageAndActivate(source, L"C:\\", {}, {}, {}, cancel); }),
+              "The installation folder is not valid.");
 }
 
-TEST_F(StagedActivationTest, OnStagedWritesIntoTheNewVersionBeforeActivation) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    fs::path staged;
-    install({}, [&](const fs::path& staging) {
-        staged = staging;
-        EXPECT_EQ(test::readFile(target / L"a.txt"), "old a") << "activated too early";
-        test::writeFile(staging / L"orv-hub-install.json", "receipt");
-    });
-    EXPECT_EQ(staged.filename(), L"pkg.orv-hub-staging");
-    EXPECT_EQ(test::readFile(target / L"orv-hub-install.json"), "receipt");
-}
-
-TEST_F(StagedActivationTest, FailingOnStagedLeavesTheOldVersionAndTheStagingFolder) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    EXPECT_EQ(test::failureOf([&] {
-                  install({}, [](const fs::path&) {
-                      throw std::runtime_error("unable to write the installation receipt");
-                  });
-              }),
-              "unable to write the installation receipt");
-    EXPECT_EQ(test::readFile(target / L"a.txt"), "old a");
-    EXPECT_TRUE(fs::exists(sibling(L".orv-hub-staging")));
-    EXPECT_EQ(recoverInterruptedWork(target), "pkg: incomplete copy removed");
-    expectNoSiblings();
-}
-
-TEST_F(StagedActivationTest, CancelBeforeTheFirstEntryLeavesTheTargetUntouched) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    cancel = true;
-    EXPECT_EQ(test::failureOf([&] { install(); }), "cancelled");
-    EXPECT_EQ(test::readTree(target).at("a.txt"), "old a");
-    EXPECT_EQ(recoverInterruptedWork(target), "pkg: incomplete copy removed");
-}
-
-TEST_F(StagedActivationTest, CancelBetweenFilesStopsTheCopyAndKeepsTheOldVersion) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    const auto before = test::readTree(target);
-    progress = [this](double fraction, const std::string&) {
-        if (fraction > 0.0 && fraction < 1.0) {
-            cancel = true;
-        }
+TEST(Recovery, FinishesOrUndoesWhatTheSiblingsRecord) {
+    const FileTree oldTree{{"v.txt", "old"}};
+    const FileTree newTree{{"v.txt", "new"}};
+    const struct {
+        const char* leftovers; // t target, s staging, p previous, r removing
+        const char* report;
+        const FileTree* result;
+    } rows[] = {
+        {"t", "", &newTree},
+        {"", "", nullptr},
+        {"ts", "Pkg: incomplete copy removed", &newTree},
+        {"r", "Pkg: interrupted removal completed", nullptr},
+        {"tp", "Pkg: previous version removed", &newTree},
+        {"p", "Pkg: previous version restored", &oldTree},
+        {"tspr",
+         "Pkg: incomplete copy removed; interrupted removal completed; previous version removed",
+         &newTree},
+        {"spr",
+         "Pkg: incomplete copy removed; interrupted removal completed; previous version restored",
+         &oldTree},
     };
-    EXPECT_EQ(test::failureOf([&] { install(); }), "cancelled");
-    EXPECT_EQ(test::readTree(target), before);
-    EXPECT_LT(test::readTree(sibling(L".orv-hub-staging")).size(), test::readTree(source).size());
-}
-
-TEST_F(StagedActivationTest, CancelDuringALargeFileCopyEndsAsCancelledNotAsCopyFailure) {
-    if (test::runningUnderWine()) {
-        GTEST_SKIP() << "Wine's CopyFileExW never calls its progress routine, so a copy cannot "
-                        "be stopped midway; the routine itself is tested directly";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.leftovers);
+        const test::TempFolder temp;
+        const auto target = temp / L"Pkg";
+        const std::string leftovers = row.leftovers;
+        for (const auto& [letter, suffix, tree] :
+             {std::tuple{'t', L"", newTree},
+              {'s', L".orv-hub-staging", FileTree{{"v.txt", "n"}}},
+              {'p', L".orv-hub-previous", oldTree},
+              {'r', L".orv-hub-removing", newTree}}) {
+            if (leftovers.find(letter) != std::string::npos) {
+                test::makeTree(target.native() + suffix, tree);
+            }
+        }
+        EXPECT_EQ(recoverInterruptedWork(target), row.report);
+        FileTree expected;
+        if (row.result != nullptr) {
+            expected = {{"Pkg/", ""}, {"Pkg/v.txt", row.result->at("v.txt")}};
+        }
+        EXPECT_EQ(test::readTree(temp.path()), expected);
+        EXPECT_EQ(recoverInterruptedWork(target.native() + L"\\"), "");
     }
-    test::makeTree(source, {{"large.bin", std::string(64 << 20, 'x')}});
-    progress = [this](double fraction, const std::string&) {
-        if (fraction > 0.0 && fraction < 1.0) {
-            cancel = true;
-        }
-    };
-    EXPECT_EQ(test::failureOf([&] { install(); }), "cancelled");
-    EXPECT_FALSE(fs::exists(target));
 }
 
-TEST_F(StagedActivationTest, AFileThatCannotBeReadFailsTheCopyAndKeepsTheOldVersion) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    const auto before = test::readTree(target);
-    const auto held = holdExclusively(source / L"sub" / L"deep" / L"new.txt");
-    EXPECT_EQ(test::failureOf([&] { install(); }),
-              windowsError("Unable to copy sub\\deep\\new.txt", ERROR_SHARING_VIOLATION).what());
-    EXPECT_EQ(test::readTree(target), before);
-}
-
-TEST_F(StagedActivationTest, TargetThatCannotBeMovedAsideStaysUntouched) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    const auto before = test::readTree(target);
-    test::MoveRecorder recorder([](const fs::path& from, const fs::path&) {
-        return from.filename() == L"pkg" ? std::optional<std::uint32_t>(ERROR_SHARING_VIOLATION)
-                                         : std::nullopt;
-    });
-    EXPECT_EQ(test::failureOf([&] { install(); }),
-              "pkg is in use. Close the programs using it and try again.");
-    EXPECT_EQ(recorder.moves.size(), 8U) << "eight attempts";
-    EXPECT_EQ(test::readTree(target), before);
-    expectNoSiblings();
-}
-
-TEST_F(StagedActivationTest, NewVersionThatCannotBeMovedInRollsBackToTheOldVersion) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    const auto before = test::readTree(target);
-    test::MoveRecorder recorder([](const fs::path& from, const fs::path&) {
-        return from.filename() == L"pkg.orv-hub-staging"
-                   ? std::optional<std::uint32_t>(ERROR_ACCESS_DENIED)
-                   : std::nullopt;
-    });
-    EXPECT_EQ(test::failureOf([&] { install(); }),
-              windowsError("Unable to activate pkg", ERROR_ACCESS_DENIED).what());
-    EXPECT_EQ(recorder.moves.size(), 1U + 8U + 1U) << "aside, eight attempts, back";
-    EXPECT_EQ(test::readTree(target), before);
-    expectNoSiblings();
-}
-
-TEST_F(StagedActivationTest, FailedRollbackIsFinishedByTheNextRecovery) {
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    const auto before = test::readTree(target);
+TEST(Removal, RemovesTheWholeFolderOrLeavesTheRestForRecovery) {
+    const test::TempFolder temp;
+    const auto folder = temp / L"Apps" / L"Tool";
+    test::makeTree(folder, {{"tool.exe", "binary"}, {"logs/today.log", "log"}, {"empty/", ""}});
+    SetFileAttributesW((folder / L"tool.exe").c_str(), FILE_ATTRIBUTE_READONLY);
     {
-        test::MoveRecorder recorder([](const fs::path& from, const fs::path&) {
-            return from.filename() == L"pkg" ? std::nullopt
-                                             : std::optional<std::uint32_t>(ERROR_ACCESS_DENIED);
+        const test::MoveRecorder refused(
+            [](auto&, auto&) { return std::optional<std::uint32_t>(32); });
+        EXPECT_EQ(test::failureOf([&] { removeInstalledFolder(folder, {}); }),
+                  "Tool is in use. Close the programs using it and try again.");
+        EXPECT_EQ(refused.moves.size(), 8U);
+    }
+    UniqueHandle held;
+    {
+        // Once out of place, a file in the folder is held open so that it cannot be deleted.
+        const test::MoveRecorder holding([&](const fs::path& from, const fs::path& to) {
+            MoveFileExW(from.c_str(), to.c_str(), 0);
+            held = holdOpen(to / L"logs" / L"today.log");
+            return std::optional<std::uint32_t>(0);
         });
-        EXPECT_EQ(test::failureOf([&] { install(); }),
-                  windowsError("Unable to activate pkg", ERROR_ACCESS_DENIED).what());
+        EXPECT_EQ(test::failureOf([&] { removeInstalledFolder(folder, {}); }),
+                  windowsError("Some files of Tool could not be deleted and will be removed on "
+                               "the next start",
+                               ERROR_SHARING_VIOLATION)
+                      .what());
     }
-    EXPECT_FALSE(fs::exists(target));
-    EXPECT_EQ(recoverInterruptedWork(target), "pkg: previous version restored");
-    EXPECT_EQ(test::readTree(target), before);
-}
-
-TEST_F(StagedActivationTest, TargetHeldOpenCannotBeReplaced) {
-    if (test::runningUnderWine()) {
-        GTEST_SKIP() << "Wine moves a folder that holds an open file; refused moves are "
-                        "simulated in the tests above";
-    }
-    test::makeTree(source, newVersion);
-    test::makeTree(target, oldVersion);
-    const auto held = holdExclusively(target / L"a.txt");
-    EXPECT_EQ(test::failureOf([&] { install(); }),
-              "pkg is in use. Close the programs using it and try again.");
-    EXPECT_EQ(test::readFile(target / L"a.txt"), "old a");
-    expectNoSiblings();
-}
-
-TEST_F(StagedActivationTest, SymbolicLinksInTheSourceAreNeitherCopiedNorFollowed) {
-    test::makeTree(source, newVersion);
-    test::makeTree(temp / L"elsewhere", {{"secret.txt", "outside the package"}});
-    const auto flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
-    if (!CreateSymbolicLinkW((source / L"linked-folder").c_str(), (temp / L"elsewhere").c_str(),
-                             flags | SYMBOLIC_LINK_FLAG_DIRECTORY) ||
-        !CreateSymbolicLinkW((source / L"linked.txt").c_str(),
-                             (temp / L"elsewhere" / L"secret.txt").c_str(), flags)) {
-        GTEST_SKIP() << "symbolic links cannot be made here (Wine, or no privilege)";
-    }
-    install();
-    test::makeTree(temp / L"expected", newVersion);
-    EXPECT_EQ(test::readTree(target), test::readTree(temp / L"expected"));
-}
-
-TEST_F(StagedActivationTest, TargetWithoutAFolderNameIsRefused) {
-    test::makeTree(source, newVersion);
-    EXPECT_EQ(
-        test::failureOf([&] { stageAndActivate(source, fs::path(L"C:\\"), {}, {}, {}, cancel); }),
-        "The installation folder is not valid.");
-    EXPECT_EQ(test::failureOf([&] { removeInstalledFolder(fs::path(), {}); }),
+    EXPECT_FALSE(fs::exists(folder));
+    held.reset();
+    EXPECT_EQ(recoverInterruptedWork(folder), "Tool: interrupted removal completed");
+    EXPECT_EQ(test::readTree(temp.path()), (FileTree{{"Apps/", ""}}));
+    EXPECT_EQ(test::failureOf([] { removeInstalledFolder({}, {}); }),
               "The installation folder is not valid.");
 }
 

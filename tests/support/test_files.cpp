@@ -13,18 +13,13 @@ namespace hub::test {
 
 namespace {
 
+// Below the system's temporary folder, named after the process and a counter.
 std::filesystem::path uniqueTempFolder() {
     static std::atomic<unsigned> counter{0};
-    wchar_t buffer[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-    if (length == 0 || length > MAX_PATH) {
-        throw std::runtime_error("no temporary folder");
-    }
-    const std::filesystem::path base(std::wstring(buffer, length));
     for (;;) {
-        auto candidate =
-            base / (L"hub-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                    std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(counter++));
+        auto candidate = std::filesystem::temp_directory_path() /
+                         (L"hub-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                          std::to_wstring(counter++));
         if (std::filesystem::create_directories(candidate)) {
             return candidate;
         }
@@ -84,6 +79,19 @@ FileTree readTree(const std::filesystem::path& root) {
         }
     }
     return tree;
+}
+
+std::vector<std::string> logMessages(const std::filesystem::path& file) {
+    constexpr std::size_t timestampLength = 21; // "YYYY-MM-DD hh:mm:ss  "
+    std::vector<std::string> messages;
+    std::ifstream stream(file, std::ios::binary);
+    for (std::string line; std::getline(stream, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        messages.push_back(line.size() > timestampLength ? line.substr(timestampLength) : "");
+    }
+    return messages;
 }
 
 } // namespace hub::test

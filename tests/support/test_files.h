@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hub::test {
 
@@ -37,5 +38,8 @@ void makeTree(const std::filesystem::path& root, const FileTree& tree);
 
 // The files and folders below root in the same form, for comparing whole trees.
 FileTree readTree(const std::filesystem::path& root);
+
+// The messages of an activity log file, without their time stamps; none when it is missing.
+std::vector<std::string> logMessages(const std::filesystem::path& file);
 
 } // namespace hub::test

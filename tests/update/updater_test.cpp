@@ -1,262 +1,245 @@
+// The updater's states against the test double of the update framework's library
+// (tests/fakes/velopack), the library's loading, the start-up hook and the uninstaller.
+#include "update/update_tool.h"
 #include "update/updater.h"
+#include "update/velopack_library.h"
 
-#include "fake_velopack.h"
+#include "fake_velopack_script.h"
+#include "hook_probe_runner.h"
+#include "simulators/process_list.h"
+#include "support/test_support.h"
+#include "util/paths.h"
+#include "util/text.h"
+#include "util/unique_handle.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <set>
-#include <thread>
+#include <functional>
 
 namespace hub {
 namespace {
 
+namespace fs = std::filesystem;
 using nlohmann::json;
-using test::FakeVelopack;
 using Journal = std::vector<std::string>;
+using test::FakeVelopack;
 
 const std::string feed = "https://localhost/downloads/orv-hub/";
-const std::string createManager = "new_update_manager url=" + feed + " options=null locator=null";
-const std::string downloadTarget =
+const std::string manager = "new_update_manager url=" + feed + " options=null locator=null";
+const std::string download =
     "download version=1.2.0 file=OrvantisHub-1.2.0-full.nupkg base=none deltas=0";
-const std::string applyTarget =
+const std::string apply =
     "apply version=1.2.0 file=OrvantisHub-1.2.0-full.nupkg silent=true restart=false args=null 0";
-
-const UpdateStatus disabled{"disabled", "", 0, ""};
-const UpdateStatus checking{"checking", "", 0, "Checking for updates..."};
-const UpdateStatus upToDate{"upToDate", "", 0, "The application is up to date."};
-const UpdateStatus downloading{"downloading", "1.2.0", 100, "Downloading update 1.2.0..."};
 const UpdateStatus ready{"ready", "1.2.0", 100,
                          "Update 1.2.0 is ready and will be installed after exit."};
-const UpdateStatus applying{"applying", "1.2.0", 100, "Installing the update after exit..."};
 
-UpdateStatus failed(const std::string& message) {
-    return {"error", "", 0, message};
-}
-
-const VelopackLibrary& fakeLibrary() {
-    const VelopackLibrary* library = VelopackLibrary::besideExecutable();
-    if (library == nullptr) {
+const VelopackLibrary& library() {
+    const VelopackLibrary* found = VelopackLibrary::besideExecutable();
+    if (found == nullptr) {
         throw std::runtime_error("the update framework's test double is not beside the tests");
     }
-    return *library;
+    return *found;
 }
 
-// The status once the background check has come to rest.
-UpdateStatus settledStatus(const Updater& updater) {
-    test::waitFor([&] {
-        const std::string state = updater.getUpdateStatus().state;
-        return state != "checking" && state != "downloading";
+// The first status that passes the check, polled as the interface polls it; the last one seen
+// when none passes within ten seconds.
+UpdateStatus reached(const Updater& updater,
+                     const std::function<bool(const UpdateStatus&)>& check) {
+    UpdateStatus status = updater.getUpdateStatus();
+    for (int tries = 0; tries < 10'000 && !check(status); ++tries) {
+        Sleep(1);
+        status = updater.getUpdateStatus();
+    }
+    return status;
+}
+
+UpdateStatus settled(const Updater& updater) {
+    return reached(updater, [](const UpdateStatus& status) {
+        return status.state != "checking" && status.state != "downloading";
     });
-    return updater.getUpdateStatus();
 }
 
-bool reaches(const Updater& updater, const UpdateStatus& expected) {
-    return test::waitFor([&] { return updater.getUpdateStatus() == expected; });
-}
-
-TEST(UpdaterTest, StaysDisabledWithoutFeedOrLibrary) {
-    FakeVelopack fake;
-    using Setting = std::pair<std::string, const VelopackLibrary*>;
-    for (const auto& [location, library] : {Setting{"", &fakeLibrary()}, Setting{feed, nullptr}}) {
-        Updater updater(location, library);
-        EXPECT_EQ(updater.getUpdateStatus(), disabled);
-        EXPECT_FALSE(updater.applyUpdateOnExit());
-        EXPECT_EQ(updater.getUpdateStatus(), disabled);
-    }
-    EXPECT_EQ(fake.journal(), Journal{});
-}
-
-TEST(UpdaterTest, ChecksOnItsOwnThreadFromConstruction) {
-    test::DownloadGate gate;
-    FakeVelopack fake({{"check", 1}, {"holdCheck", gate.name()}});
-    Updater updater(feed, &fakeLibrary());
-    EXPECT_EQ(updater.getUpdateStatus(), checking);
-    gate.release();
-    EXPECT_EQ(settledStatus(updater), upToDate);
-}
-
-TEST(UpdaterTest, PortableInstallationNeverChecks) {
-    FakeVelopack fake({{"portable", true}, {"check", 0}});
-    {
-        Updater updater(feed, &fakeLibrary());
-        EXPECT_EQ(settledStatus(updater),
-                  (UpdateStatus{"disabled", "", 0, "Updates are disabled in portable mode."}));
-        EXPECT_FALSE(updater.applyUpdateOnExit());
-    }
-    EXPECT_EQ(fake.journal(), (Journal{createManager, "is_portable", "free_update_manager"}));
-}
-
-TEST(UpdaterTest, NoNewerReleaseIsUpToDate) {
-    for (const int result : {1, 2}) {
-        FakeVelopack fake({{"check", result}});
-        {
-            Updater updater(feed, &fakeLibrary());
-            EXPECT_EQ(settledStatus(updater), upToDate);
-            EXPECT_FALSE(updater.applyUpdateOnExit());
-        }
-        EXPECT_EQ(fake.journal(), (Journal{createManager, "is_portable",
-                                           "check_for_updates -> " + std::to_string(result),
-                                           "free_update_manager"}))
-            << result;
-    }
-}
-
-// Each failure becomes the "error" state with the library's text; the library's records are
-// released exactly once, and nothing is downloaded.
-TEST(UpdaterTest, CheckFailuresBecomeErrors) {
-    const std::string notInstalled =
-        "This application is not properly installed: Could not auto-locate app manifest";
-    const std::string unreachable = "Network error\nCaused by: connection refused (os error 10061)";
-    const std::string checkFailed = "check_for_updates -> -1";
-    const std::string foundUpdate = "check_for_updates -> 0";
+TEST(Updater, EndsEachCheckInItsStateAndReleasesTheRecordsOnce) {
+    const std::string checked = "check_for_updates -> ";
+    const std::string unreachable = "Network error\nCaused by: connection refused";
+    const auto lastError = [](const std::string& text) {
+        return "get_last_error length=" + std::to_string(text.size());
+    };
     const struct {
         json script;
-        std::string message;
+        UpdateStatus status;
         Journal journal;
-    } cases[] = {
-        {{{"managerError", notInstalled}}, notInstalled, {createManager}},
+    } rows[] = {
+        {{{"portable", true}},
+         {"disabled", "", 0, "Updates are disabled in portable mode."},
+         {manager, "is_portable", "free_update_manager"}},
+        {{{"check", 1}},
+         {"upToDate", "", 0, "The application is up to date."},
+         {manager, "is_portable", checked + "1", "free_update_manager"}},
+        {{{"managerError", "not installed"}},
+         {"error", "", 0, "not installed"},
+         {manager, lastError("not installed")}},
         {{{"check", -1}, {"checkError", unreachable}},
-         unreachable,
-         {createManager, "is_portable", checkFailed, "free_update_manager"}},
+         {"error", "", 0, unreachable},
+         {manager, "is_portable", checked + "-1", lastError(unreachable), "free_update_manager"}},
         {{{"check", -1}},
-         "the update framework failed without giving a reason",
-         {createManager, "is_portable", checkFailed, "free_update_manager"}},
-        {{{"check", 0}, {"noInfo", true}},
-         "the update check found an update but returned no details",
-         {createManager, "is_portable", foundUpdate, "free_update_manager"}},
-        {{{"check", 0}, {"target", nullptr}},
-         "Required property TargetFullRelease was null",
-         {createManager, "is_portable", foundUpdate, "free_update_info", "free_update_manager"}},
+         {"error", "", 0, "the update framework failed without giving a reason"},
+         {manager, "is_portable", checked + "-1", "free_update_manager"}},
         {{{"check", 0}, {"target", {{"SHA256", nullptr}}}},
-         "Required property SHA256 was null",
-         {createManager, "is_portable", foundUpdate, "free_update_info", "free_update_manager"}},
-        {{{"check", 0}, {"base", {{"NotesHtml", nullptr}}}},
-         "Required property NotesHtml was null",
-         {createManager, "is_portable", foundUpdate, "free_update_info", "free_update_manager"}},
+         {"error", "", 0, "Required property SHA256 was null"},
+         {manager, "is_portable", checked + "0", "free_update_info", "free_update_manager"}},
+        {{{"check", 0}, {"progress", {10}}, {"downloadError", "Checksum mismatch"}},
+         {"error", "", 0, "Checksum mismatch"},
+         {manager, "is_portable", checked + "0", "free_update_info", download, "download ended",
+          lastError("Checksum mismatch"), "free_update_manager"}},
+        {{{"check", 0}, {"progress", {0, 35, 100}}},
+         ready,
+         {manager, "is_portable", checked + "0", "free_update_info", download, "download ended",
+          apply, "free_update_manager"}},
     };
-    for (const auto& [script, message, journal] : cases) {
-        FakeVelopack fake(script);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.script.dump());
+        FakeVelopack fake(row.script);
         {
-            Updater updater(feed, &fakeLibrary());
-            EXPECT_EQ(settledStatus(updater), failed(message)) << script.dump();
-            EXPECT_FALSE(updater.applyUpdateOnExit());
+            Updater updater(feed, &library());
+            EXPECT_EQ(settled(updater), row.status);
+            EXPECT_EQ(updater.applyUpdateOnExit(), row.status == ready);
+            if (row.status == ready) {
+                EXPECT_EQ(updater.getUpdateStatus(),
+                          (UpdateStatus{"applying", "1.2.0", 100,
+                                        "Installing the update after exit..."}));
+                EXPECT_FALSE(updater.applyUpdateOnExit()) << "only once";
+            }
         }
-        EXPECT_EQ(fake.journal(), journal) << script.dump();
+        EXPECT_EQ(fake.journal(), row.journal);
     }
-}
-
-TEST(UpdaterTest, DownloadsAndHandsTheReleaseOverAtExit) {
-    FakeVelopack fake({{"check", 0}, {"progress", {0, 35, 100}}});
-    {
-        Updater updater(feed, &fakeLibrary());
-        EXPECT_EQ(settledStatus(updater), ready);
-        EXPECT_TRUE(updater.applyUpdateOnExit());
-        EXPECT_EQ(updater.getUpdateStatus(), applying);
-        EXPECT_FALSE(updater.applyUpdateOnExit()) << "only once, from state ready";
-        EXPECT_EQ(fake.journal().back(), applyTarget);
-    }
-    EXPECT_EQ(fake.journal(),
-              (Journal{createManager, "is_portable", "check_for_updates -> 0", "free_update_info",
-                       downloadTarget, "download ended", applyTarget, "free_update_manager"}));
-}
-
-TEST(UpdaterTest, DownloadGetsBackTheWholeRecord) {
-    FakeVelopack fake({{"check", 0}, {"base", {{"Version", "1.1.0"}}}, {"deltas", 2}});
-    Updater updater(feed, &fakeLibrary());
-    EXPECT_EQ(settledStatus(updater), ready);
-    EXPECT_EQ(fake.journal().at(4),
-              "download version=1.2.0 file=OrvantisHub-1.2.0-full.nupkg base=set deltas=2");
-}
-
-TEST(UpdaterTest, FailedDownloadIsAnErrorAndAppliesNothing) {
-    FakeVelopack fake({{"check", 0}, {"progress", {10}}, {"downloadError", "Checksum mismatch"}});
-    {
-        Updater updater(feed, &fakeLibrary());
-        EXPECT_EQ(settledStatus(updater), failed("Checksum mismatch"));
+    for (const auto& [location, found] : {std::pair{std::string(), &library()}, {feed, nullptr}}) {
+        Updater updater(location, found);
+        EXPECT_EQ(updater.getUpdateStatus(), (UpdateStatus{"disabled", "", 0, ""}));
         EXPECT_FALSE(updater.applyUpdateOnExit());
     }
-    EXPECT_EQ(fake.journal(),
-              (Journal{createManager, "is_portable", "check_for_updates -> 0", "free_update_info",
-                       downloadTarget, "download ended", "free_update_manager"}));
 }
 
-TEST(UpdaterTest, FailedHandOverIsAnError) {
-    FakeVelopack fake({{"check", 0}, {"applyError", "Update.exe could not be started"}});
-    Updater updater(feed, &fakeLibrary());
-    ASSERT_EQ(settledStatus(updater), ready);
-    EXPECT_FALSE(updater.applyUpdateOnExit());
-    EXPECT_EQ(updater.getUpdateStatus(), failed("Update.exe could not be started"));
-    EXPECT_EQ(fake.journal().back(), applyTarget);
-}
-
-TEST(UpdaterTest, ProgressIsShownAndCappedAt100) {
-    using Report = std::pair<std::uint64_t, std::uint32_t>; // reported, shown
-    // The last one would read as 50 if it were narrowed before the cap.
-    for (const auto& [reported, shown] : {Report{0, 0}, Report{37, 37}, Report{100, 100},
-                                          Report{101, 100}, Report{(1ull << 32) + 50, 100}}) {
-        test::DownloadGate gate;
+TEST(Updater, ShowsTheDownloadsProgressCappedAt100) {
+    for (const auto& [reported, shown] :
+         {std::pair<std::uint64_t, std::uint32_t>{37, 37}, {(1ULL << 32) + 50, 100}}) {
+        const test::DownloadGate gate;
         FakeVelopack fake({{"check", 0}, {"progress", {reported}}, {"holdDownload", gate.name()}});
-        Updater updater(feed, &fakeLibrary());
-        UpdateStatus expected = downloading;
-        expected.progress = shown;
-        EXPECT_TRUE(reaches(updater, expected)) << reported;
+        Updater updater(feed, &library());
+        const UpdateStatus status =
+            reached(updater, [&](const auto& now) { return now.progress == shown; });
+        EXPECT_EQ(status,
+                  (UpdateStatus{"downloading", "1.2.0", shown, "Downloading update 1.2.0..."}));
+        EXPECT_FALSE(updater.applyUpdateOnExit()) << "not while downloading";
         gate.release();
-        EXPECT_EQ(settledStatus(updater), ready);
+        EXPECT_EQ(settled(updater), ready);
     }
-}
-
-TEST(UpdaterTest, ClosingWhileDownloadingWaitsAndAppliesNothing) {
-    test::DownloadGate gate;
+    const test::DownloadGate gate;
     FakeVelopack fake({{"check", 0}, {"progress", {50}}, {"holdDownload", gate.name()}});
-    std::thread opener;
     {
-        Updater updater(feed, &fakeLibrary());
-        UpdateStatus halfway = downloading;
-        halfway.progress = 50;
-        ASSERT_TRUE(reaches(updater, halfway));
-        EXPECT_FALSE(updater.applyUpdateOnExit());
-        opener = std::thread([&gate] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            gate.release();
-        });
+        Updater updater(feed, &library());
+        EXPECT_EQ(reached(updater, [](const auto& now) { return now.progress == 50; }).progress,
+                  50U);
+        gate.release(); // the updater closes while the download may still run: it waits
     }
-    if (opener.joinable()) {
-        opener.join();
-    }
-    EXPECT_EQ(fake.journal(),
-              (Journal{createManager, "is_portable", "check_for_updates -> 0", "free_update_info",
-                       downloadTarget, "download ended", "free_update_manager"}));
+    EXPECT_EQ(fake.journal().back(), "free_update_manager");
+    EXPECT_EQ(fake.journal().at(fake.journal().size() - 2), "download ended");
 }
 
-// The interface thread reads the status while the download reports progress: every copy is
-// one whole status, never a mixture of two.
-TEST(UpdaterTest, StatusReadsDuringProgressAreConsistent) {
-    json progress = json::array();
-    for (unsigned step = 0; step < 300; ++step) {
-        progress.push_back((step * 7) % 150);
+// The library must be the current interface generation, loaded from the given folder only;
+// its last error arrives whole, read with exactly the room the library reports.
+TEST(VelopackLibrary, LoadsOnlyTheCurrentLibraryAndReadsItsLastError) {
+    EXPECT_EQ(VelopackLibrary::besideExecutable(), &library());
+    const test::TempFolder folder;
+    EXPECT_EQ(VelopackLibrary::load(folder.path()), nullptr);
+    test::writeFile(folder / L"velopack_libc.dll", "MZ but nothing else");
+    EXPECT_EQ(VelopackLibrary::load(folder.path()), nullptr);
+    const auto old = test::testProgram(L"velopack-old");
+    const HMODULE oldModule = LoadLibraryW((old / L"velopack_libc.dll").c_str());
+    ASSERT_NE(GetProcAddress(oldModule, "vpkc_check_for_updates"), nullptr);
+    FreeLibrary(oldModule);
+    EXPECT_EQ(VelopackLibrary::load(old), nullptr);
+    for (const std::string& message : {std::string("e"), std::string(5000, 'x') + "\n\xC3\xA9"}) {
+        FakeVelopack fake({{"managerError", message}});
+        void* created = nullptr;
+        ASSERT_FALSE(library().newUpdateManager("feed", nullptr, nullptr, &created));
+        EXPECT_EQ(library().lastError(), message);
+        EXPECT_EQ(fake.journal().back(), "get_last_error length=" + std::to_string(message.size()));
     }
-    FakeVelopack fake({{"check", 0}, {"progress", progress}, {"progressPauseMs", 1}});
-    Updater updater(feed, &fakeLibrary());
-    std::set<std::uint32_t> seenProgress;
-    for (UpdateStatus status = updater.getUpdateStatus(); status != ready;
-         status = updater.getUpdateStatus()) {
-        if (status == checking) {
-            continue;
+}
+
+// The probe (tests/fakes/velopack/hook_probe.cpp) starts as the hub does.
+TEST(StartupHook, EndsAHookRunAndLetsAnOrdinaryStartGoOn) {
+    const fs::path withLibrary = test::testProgram(L"");
+    const struct {
+        fs::path library;
+        const wchar_t* arguments;
+        std::uint32_t exitCode;
+        std::string record;
+        Journal journal;
+    } rows[] = {
+        {withLibrary,
+         L"--veloapp-install 1.2.3",
+         0,
+         "",
+         {"app_run user=null", "hook --veloapp-install 1.2.3"}},
+        {withLibrary, L"", test::HookProbe::wentOnExitCode, "went on\n", {"app_run user=null"}},
+        {{},
+         L"--veloapp-install 1.2.3",
+         test::HookProbe::wentOnExitCode,
+         "went on --veloapp-install 1.2.3\n",
+         {}},
+        {test::testProgram(L"velopack-old"),
+         L"update-status",
+         test::HookProbe::wentOnExitCode,
+         "update status: disabled \"\"\n",
+         {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(toUtf8(row.arguments));
+        FakeVelopack fake({{"check", 1}});
+        const test::TempFolder folder;
+        const test::HookProbe probe(folder / "hub.exe", row.library);
+        EXPECT_EQ(probe.run(row.arguments), row.exitCode);
+        EXPECT_EQ(probe.record(), row.record);
+        EXPECT_EQ(fake.journal(), row.journal);
+    }
+}
+
+// An installed hub: the tool in the root, the program and its manifest in "current".
+TEST(UpdateTool, IsFoundOnlyInAnInstallationAndStartsTheUninstaller) {
+    const test::FileTree installed{{"Update.exe", "tool"}, {"current/sq.version", "<package/>"}};
+    const test::TempFolder root;
+    test::makeTree(root.path(), installed);
+    EXPECT_TRUE(samePath(locateUpdateTool(root / "current"), root / "Update.exe"));
+    // Each row takes one entry out of the installation and puts something in its place.
+    for (const auto& [removed, added] : {std::pair{"", ".portable"},
+                                         {"current/sq.version", "current/sq.version/"},
+                                         {"Update.exe", "Update.exe/"},
+                                         {"Update.exe", "update.txt"}}) {
+        const test::TempFolder other;
+        test::makeTree(other.path(), installed);
+        if (*removed != 0) {
+            fs::remove(other / removed);
         }
-        ASSERT_EQ(status.state, "downloading");
-        ASSERT_EQ(status.version, "1.2.0");
-        ASSERT_EQ(status.message, "Downloading update 1.2.0...");
-        ASSERT_LE(status.progress, 100u);
-        seenProgress.insert(status.progress);
+        test::makeTree(other.path(), {{added, ""}});
+        EXPECT_EQ(locateUpdateTool(other / "current"), fs::path()) << added;
     }
-    EXPECT_GT(seenProgress.size(), 10u) << "the reads overlapped the download";
-}
-
-TEST(UpdaterTest, LibraryIsTheOneBesideTheExecutable) {
-    FakeVelopack fake({{"check", 1}});
-    Updater updater(feed);
-    EXPECT_EQ(settledStatus(updater), upToDate);
-    EXPECT_EQ(fake.journal().front(), createManager);
+    EXPECT_EQ(Updater::locateUpdateTool(), fs::path()) << "the tests are no installation";
+    const test::HookProbe tool(root / "Update.exe");
+    startUninstaller(locateUpdateTool(root / "current"));
+    for (const auto& process : listProcesses()) {
+        if (process.executableName == L"Update.exe") {
+            const UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, process.processId));
+            EXPECT_EQ(WaitForSingleObject(handle.get(), 20000), WAIT_OBJECT_0);
+        }
+    }
+    EXPECT_EQ(tool.record(), "went on uninstall\n");
+    EXPECT_TRUE(test::failureOf([&] {
+                    startUninstaller(root / "missing.exe");
+                }).starts_with("Unable to start missing.exe: "));
 }
 
 } // namespace

@@ -381,7 +381,12 @@ FAKE_EXPORT void vpkc_free_update_manager(void* manager) {
 
 // Copies the message and its NUL as far as the buffer reaches, then writes one more NUL just
 // after the copied bytes: the library's own off-by-one, kept so that callers must allow for it.
+// Journals the capacity it is given, so that a caller offering more than the text's length
+// (room the library would write one NUL beyond) shows up.
 FAKE_EXPORT std::size_t vpkc_get_last_error(char* buffer, std::size_t length) {
+    if (buffer != nullptr) {
+        record(readScript(), "get_last_error length=" + std::to_string(length));
+    }
     const std::lock_guard lock(stateMutex);
     if (buffer != nullptr && length > 0) {
         const std::size_t copied = std::min(lastError.size() + 1, length);

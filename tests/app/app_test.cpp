@@ -1,0 +1,67 @@
+// The hub's own folders.
+#include "app/app_folders.h"
+#include "app/executable_folder.h"
+#include "app/known_folder.h"
+
+#include "support/test_files.h"
+#include "support/test_support.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+namespace hub {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::writeFile;
+
+TEST(AppFolders, AreLaidOutUnderLocalAppDataWithTheOlderSettingsCopiedOnce) {
+    const test::TempFolder local;
+    const auto hub = local / L"Local" / L"Orvantis" / L"Hub";
+    const auto legacy = local / L"Local" / L"Orvantis_Hub" / L"settings.json";
+    test::makeTree(legacy.parent_path(), {{"settings.json", "old"}});
+    const AppFolders folders = createAppFoldersUnder(local / L"Local");
+    EXPECT_EQ(folders.dataFolder, hub);
+    EXPECT_EQ(folders.localAppDataFolder, local / L"Local");
+    EXPECT_EQ(folders.settingsFile, hub / L"settings.json");
+    EXPECT_EQ(folders.webViewDataFolder, hub / L"WebView2");
+    EXPECT_EQ(folders.logFile, hub / L"hub.log");
+    EXPECT_EQ(test::readTree(hub), (test::FileTree{{"settings.json", "old"}}));
+    writeFile(folders.settingsFile, "mine");
+    createAppFoldersUnder(local / L"Local");
+    EXPECT_EQ(readFile(folders.settingsFile), "mine");
+    writeFile(local / L"file", "a file where a folder belongs");
+    EXPECT_THROW(createAppFoldersUnder(local / L"file"), fs::filesystem_error);
+}
+
+TEST(AppFoldersInProfile, UseTheUsersLocalAppData) {
+    HUB_REQUIRE_TEST_PREFIX();
+    const auto local = knownFolderPath(FOLDERID_LocalAppData);
+    EXPECT_TRUE(fs::is_directory(knownFolderPath(FOLDERID_RoamingAppData)));
+    EXPECT_EQ(createAppFolders().dataFolder, local / L"Orvantis" / L"Hub");
+    EXPECT_EQ(test::failureOf([] {
+                  knownFolderPath({0x12345678, 0, 0, {1}});
+              }),
+              "unable to locate a Windows user folder");
+}
+
+TEST(ExecutableFolder, ResourcesAreFoundBesideTheExecutableFirst) {
+    EXPECT_TRUE(fs::is_regular_file(executableFolder() / L"app_tests.exe"));
+    const test::TempFolder executable;
+    const test::TempFolder current;
+    const struct Restore {
+        fs::path saved = fs::current_path();
+        ~Restore() { fs::current_path(saved); }
+    } restore;
+    fs::current_path(current.path());
+    EXPECT_EQ(findResourceFolder(executable.path(), L"ui"), executable / L"ui") << "neither";
+    fs::create_directory(current / L"ui");
+    EXPECT_TRUE(fs::equivalent(findResourceFolder(executable.path(), L"ui"), current / L"ui"));
+    writeFile(executable / L"ui", "");
+    EXPECT_EQ(findResourceFolder(executable.path(), L"ui"), executable / L"ui");
+}
+
+} // namespace
+} // namespace hub

@@ -38,6 +38,23 @@ bool isRegularFile(const std::filesystem::path& path) noexcept {
     return std::filesystem::is_regular_file(path, error);
 }
 
+bool isAbsolutePath(const std::filesystem::path& path) noexcept {
+    const std::wstring& text = path.native();
+    const auto separator = [&text](std::size_t at) {
+        return text.size() > at && (text[at] == L'\\' || text[at] == L'/');
+    };
+    const bool drive =
+        text.size() >= 2 && text[1] == L':' &&
+        ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
+    return (drive && separator(2)) || (separator(0) && separator(1));
+}
+
+bool isPlainName(const std::filesystem::path& name) noexcept {
+    const std::wstring& text = name.native();
+    return !text.empty() && text != L"." && text != L".." &&
+           text.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
 std::string leafName(const std::filesystem::path& path) {
     return pathToUtf8(path.filename());
 }

@@ -17,6 +17,14 @@ bool samePath(const std::filesystem::path& a, const std::filesystem::path& b) no
 bool isDirectory(const std::filesystem::path& path) noexcept;
 bool isRegularFile(const std::filesystem::path& path) noexcept;
 
+// A drive path ("C:\\x") or a UNC path ("\\\\server\\share"), long forms included: a path that
+// means the same whatever the current folder is.
+bool isAbsolutePath(const std::filesystem::path& path) noexcept;
+
+// One name of a folder entry: not empty, not "." or "..", without separators or a colon, so that
+// joining it to a folder stays inside that folder.
+bool isPlainName(const std::filesystem::path& name) noexcept;
+
 // The last component as UTF-8, for naming a file or folder in a user message.
 std::string leafName(const std::filesystem::path& path);
 

@@ -18,7 +18,8 @@ build: configure
 test: deps build
 	sh tests/harness/prepare-prefix.sh $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure --parallel $(JOBS); \
-	status=$$?; sh tests/harness/stop-server.sh $(BUILD); exit $$status
+	status=$$?; sh tests/harness/full-disk.sh unmount $(BUILD); \
+	sh tests/harness/stop-server.sh $(BUILD); exit $$status
 
 clean:
 	rm -rf $(BUILD)

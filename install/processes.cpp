@@ -8,6 +8,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -84,17 +85,29 @@ void startDetached(const std::filesystem::path& executable, std::wstring_view ar
 }
 
 ProcessOutcome runAndWait(const std::filesystem::path& executable, std::wstring_view arguments,
-                          std::uint32_t timeoutMilliseconds, bool hidden) {
+                          std::uint32_t timeoutMilliseconds, bool hidden,
+                          const std::atomic<bool>* cancel) {
     constexpr DWORD terminationWait = 2000;
+    constexpr ULONGLONG slice = 100;
     const ProcessHandle child = startProcess(executable, arguments, hidden);
-    if (WaitForSingleObject(child.process.get(), timeoutMilliseconds) == WAIT_OBJECT_0) {
-        DWORD exitCode = 0;
-        GetExitCodeProcess(child.process.get(), &exitCode);
-        return {exitCode, true};
+    const ULONGLONG deadline = GetTickCount64() + timeoutMilliseconds;
+    bool cancelled = false;
+    while (!(cancelled = cancel != nullptr && cancel->load())) {
+        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG left = deadline > now ? deadline - now : 0;
+        const auto wait = static_cast<DWORD>(cancel == nullptr ? left : std::min(left, slice));
+        if (WaitForSingleObject(child.process.get(), wait) == WAIT_OBJECT_0) {
+            DWORD exitCode = 0;
+            GetExitCodeProcess(child.process.get(), &exitCode);
+            return {exitCode, true, false};
+        }
+        if (wait == left) {
+            break;
+        }
     }
     TerminateProcess(child.process.get(), 1);
     WaitForSingleObject(child.process.get(), terminationWait);
-    return {0, false};
+    return {0, false, cancelled};
 }
 
 std::wstring childEnvironment() {

@@ -3,6 +3,7 @@
 #include "simulators/process_list.h"
 #include "util/unique_handle.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -21,7 +22,8 @@ struct ProcessHandle {
 
 struct ProcessOutcome {
     std::uint32_t exitCode = 0; // meaningful only when finished
-    bool finished = false;      // false when the process was stopped at the time-out
+    bool finished = false;      // false when the process was stopped
+    bool cancelled = false;     // stopped because the cancel flag was raised, not at the time-out
 };
 
 // Starts executable with the command line "\"<executable>\" <arguments>" (the arguments go on
@@ -35,10 +37,12 @@ ProcessHandle startProcess(const std::filesystem::path& executable, std::wstring
 void startDetached(const std::filesystem::path& executable, std::wstring_view arguments);
 
 // Starts the process and waits for it up to the time-out; a process still running then is
-// terminated with exit code 1 and reported as not finished. Blocks for at most the time-out
-// plus 2 seconds.
+// terminated with exit code 1 and reported as not finished. With a cancel flag the wait is cut
+// into slices of 100 ms, and a raised flag terminates the process the same way (reported as
+// cancelled). Blocks for at most the time-out plus 2 seconds.
 ProcessOutcome runAndWait(const std::filesystem::path& executable, std::wstring_view arguments,
-                          std::uint32_t timeoutMilliseconds, bool hidden);
+                          std::uint32_t timeoutMilliseconds, bool hidden,
+                          const std::atomic<bool>* cancel = nullptr);
 
 // The environment block children receive: this process's own, without the web view's
 // configuration variables (names beginning with "WEBVIEW2_" in any letter case).

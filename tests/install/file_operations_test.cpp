@@ -102,10 +102,10 @@ TEST(CopyTreeTest, CopiesFilesAndFoldersAndLeavesExistingDestinationsAlone) {
     test::TempFolder temp;
     const test::FileTree tree{{"a.txt", "a"}, {"sub/b.txt", "b"}, {"empty/", ""}};
     test::makeTree(temp / L"from", tree);
-    copyTreeBestEffort(temp / L"from", temp / L"to");
+    copyTree(temp / L"from", temp / L"to");
     EXPECT_EQ(test::readTree(temp / L"to"), test::readTree(temp / L"from"));
     test::writeFile(temp / L"other.txt", "mine");
-    copyTreeBestEffort(temp / L"from" / L"a.txt", temp / L"other.txt");
+    copyTree(temp / L"from" / L"a.txt", temp / L"other.txt");
     EXPECT_EQ(test::readFile(temp / L"other.txt"), "mine");
 }
 

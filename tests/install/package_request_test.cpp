@@ -53,7 +53,7 @@ TEST(PackageRequestUrl, AppendsTheEncodedVersionAsQuery) {
 
 TEST(QuoteArgument, EnclosesThePathWithNothingEscaped) {
     EXPECT_EQ(quoteArgument(L"C:\\Work Folder\\package.zip"), L"\"C:\\Work Folder\\package.zip\"");
-    EXPECT_EQ(quoteArgument(L"a\\"), L"\"a\\\"");
+    EXPECT_EQ(quoteArgument(L"a\\"), L"\"a\\\\\"");
     EXPECT_EQ(quoteArgument(L""), L"\"\"");
 }
 

@@ -119,14 +119,18 @@ TEST_F(Uninstall, ACommunityPackageFolderIsRemoved) {
                                                   "uninstalled velmora-weapons-patch"}));
 }
 
-TEST_F(Uninstall, EveryKindButInstallUninstalls) {
+TEST_F(Uninstall, AnUnknownKindIsRefusedAndTouchesNothing) {
     const auto component = test::builtInComponent(test::communityPackageId);
     const auto folder = root / L"package";
     test::makeTree(folder, {{"manifest.json", "{}"}});
-    runOperation({static_cast<OperationKind>(7), component, folder, root / L"Downloads"}, progress,
-                 cancel, log);
-    EXPECT_FALSE(fs::exists(folder));
-    EXPECT_EQ(logged().back(), "uninstalled velmora-weapons-patch");
+    EXPECT_EQ(test::failureOf([&] {
+                  runOperation(
+                      {static_cast<OperationKind>(7), component, folder, root / L"Downloads"},
+                      progress, cancel, log);
+              }),
+              "The requested operation is not supported.");
+    EXPECT_EQ(test::readTree(folder).size(), 1U);
+    EXPECT_TRUE(logged().empty());
 }
 
 TEST_F(Uninstall, AFolderThatIsAlreadyGoneIsNoFailure) {

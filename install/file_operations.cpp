@@ -94,10 +94,6 @@ fileSystemError(const char* operation, const std::filesystem::path& path, std::u
     return {operation, path, std::error_code(static_cast<int>(error), std::system_category())};
 }
 
-bool pathExists(const std::filesystem::path& path) noexcept {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 void createDirectories(const std::filesystem::path& folder) {
     if (isFolder(GetFileAttributesW(folder.c_str()))) {
         return;

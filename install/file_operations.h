@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/paths.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -16,9 +18,6 @@ namespace hub {
 // A file-system error of the named operation on path, carrying a Windows error code.
 std::filesystem::filesystem_error
 fileSystemError(const char* operation, const std::filesystem::path& path, std::uint32_t error);
-
-// True when the entry's attributes can be read; an entry that cannot be read counts as absent.
-bool pathExists(const std::filesystem::path& path) noexcept;
 
 // Creates the folder and every missing ancestor; an existing folder is fine. Fails with a
 // file-system error for the operation "create_directories".

@@ -28,14 +28,6 @@ struct TargetFolders {
     [[nodiscard]] std::string name() const { return leafName(callerPath); }
 };
 
-std::filesystem::path withoutTrailingSeparators(const std::filesystem::path& path) {
-    std::wstring text = path.native();
-    while (text.size() > 1 && (text.back() == L'\\' || text.back() == L'/')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 // Nothing for a path that names no folder of its own (empty, or a root): such a path has no
 // siblings, so it can neither be replaced nor removed.
 std::optional<TargetFolders> targetFolders(const std::filesystem::path& target) {

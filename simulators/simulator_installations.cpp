@@ -1,6 +1,6 @@
 #include "simulators/simulator_installations.h"
 
-#include "app/known_folder.h"
+#include "util/known_folder.h"
 #include "util/paths.h"
 #include "util/text.h"
 

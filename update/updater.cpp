@@ -1,6 +1,6 @@
 #include "update/updater.h"
 
-#include "app/executable_folder.h"
+#include "util/executable_folder.h"
 #include "update/update_tool.h"
 
 #include <algorithm>

@@ -2,16 +2,14 @@
 
 #include "util/text.h"
 
+#include <windows.h>
+
 namespace hub {
 
 namespace {
 
 std::wstring comparablePath(const std::filesystem::path& path) {
-    std::wstring text = path.lexically_normal().native();
-    while (text.size() > 3 && (text.back() == L'\\' || text.back() == L'/')) {
-        text.pop_back();
-    }
-    return text;
+    return withoutTrailingSeparators(path.lexically_normal()).native();
 }
 
 } // namespace
@@ -26,6 +24,20 @@ bool samePath(const std::filesystem::path& a, const std::filesystem::path& b) no
     } catch (...) {
         return false;
     }
+}
+
+bool pathExists(const std::filesystem::path& path) noexcept {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::filesystem::path withoutTrailingSeparators(const std::filesystem::path& path) {
+    std::wstring text = path.native();
+    const auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    const auto isDriveRoot = [&text] { return text.size() == 3 && text[1] == L':'; };
+    while (text.size() > 1 && isSeparator(text.back()) && !isDriveRoot()) {
+        text.pop_back();
+    }
+    return text;
 }
 
 bool isDirectory(const std::filesystem::path& path) noexcept {

@@ -12,6 +12,12 @@ std::string pathToUtf8(const std::filesystem::path& path);
 // separators ignored except a drive root's. No file system access; relative stays relative.
 bool samePath(const std::filesystem::path& a, const std::filesystem::path& b) noexcept;
 
+// True when the entry's attributes can be read; an entry that cannot be read counts as absent.
+bool pathExists(const std::filesystem::path& path) noexcept;
+
+// The path without separators at its end, except the one of a root ("\\", "C:\\").
+std::filesystem::path withoutTrailingSeparators(const std::filesystem::path& path);
+
 // The entry is a folder, or a regular file (links followed); an entry that cannot be queried
 // is neither.
 bool isDirectory(const std::filesystem::path& path) noexcept;

@@ -1,5 +1,5 @@
 #include "app/app_folders.h"
-#include "app/known_folder.h"
+#include "util/known_folder.h"
 
 #include "support/test_files.h"
 #include "support/test_prefix.h"

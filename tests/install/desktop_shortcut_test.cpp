@@ -1,9 +1,9 @@
 #include "install/desktop_shortcut.h"
 
-#include "app/known_folder.h"
 #include "install/engine_test_support.h"
 #include "support/test_files.h"
 #include "support/test_prefix.h"
+#include "util/known_folder.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/executable_folder.h"
 #include "install/file_operations.h"
 #include "install/operation_cancelled.h"
+#include "util/executable_folder.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "simulators/simulator_installations.h"
 
-#include "app/known_folder.h"
 #include "support/test_files.h"
 #include "support/test_prefix.h"
+#include "util/known_folder.h"
 #include "util/paths.h"
 
 #include <shlobj.h>

@@ -1,6 +1,6 @@
 #include "fake_velopack.h"
 
-#include "app/executable_folder.h"
+#include "util/executable_folder.h"
 #include "util/text.h"
 
 #include <atomic>

@@ -128,7 +128,7 @@ TEST_F(PackageDownload, CancellationIsSeenBeforeTheFirstRead) {
     server.answer("/p.zip", {.generatedSize = 100'000});
     cancel = true;
     EXPECT_THROW(download(), OperationCancelled);
-    EXPECT_EQ(fs::file_size(archive), 0u);
+    EXPECT_TRUE(!fs::exists(archive) || fs::file_size(archive) == 0u) << "nothing received";
     EXPECT_TRUE(reports.empty());
 }
 

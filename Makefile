@@ -23,7 +23,8 @@ build: configure
 test: deps build
 	sh tests/harness/prepare-prefix.sh $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure --parallel $(JOBS); \
-	status=$$?; sh tests/harness/stop-server.sh $(BUILD); \
+	status=$$?; sh tests/harness/full-disk.sh unmount $(BUILD); \
+	sh tests/harness/stop-server.sh $(BUILD); \
 	sh tests/harness/demo.sh $(BUILD) $(BUILD)/ui $(BUILD)/demo-check check || status=1; \
 	exit $$status
 

@@ -1,6 +1,6 @@
 #include "app/app_folders.h"
 
-#include "app/known_folder.h"
+#include "util/known_folder.h"
 #include "util/paths.h"
 
 #include <shlobj.h>

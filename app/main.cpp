@@ -1,7 +1,7 @@
 #include "app/application.h"
-#include "app/executable_folder.h"
 #include "app/single_instance.h"
 #include "update/startup_hook.h"
+#include "util/executable_folder.h"
 
 #include <exception>
 

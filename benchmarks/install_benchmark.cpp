@@ -1,18 +1,23 @@
 // Installs a large package from the local HTTPS test server and prints the time and
 // throughput of every phase next to a baseline measured on the same machine in the same run:
 // the download next to a plain WinHTTP client, the extraction next to the tar.exe stand-in
-// run alone, the copy into staging next to a plain recursive copy. Then an update over the
-// installed version and an uninstall. Run it with "sh benchmarks/run.sh" (see README.md),
-// which starts it in the test prefix beside the harness's HTTPS test server.
+// run alone, the copy into staging next to a plain recursive copy. The fresh install runs twice:
+// with the Community folder on the download folder's volume (activation by move) and with the
+// copy forced as across volumes; each whole install is set against the plain download plus the
+// stand-in alone. Then an update over the installed version and an uninstall. Run it with "sh
+// benchmarks/run.sh" (see README.md), which starts it in the test prefix beside the harness's HTTPS
+// test server.
 
+#include "harness/https_test_server.h"
 #include "install/component_operation.h"
 #include "install/package_preparation.h"
-#include "support/https_test_server.h"
+#include "install/staged_activation.h"
 #include "util/https_get.h"
 #include "zip_writer.h"
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +25,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -178,6 +184,66 @@ InstallTimes timedOperation(const hub::OperationRequest& request, hub::ActivityL
     return times;
 }
 
+// Seconds from raising the cancel flag to the end of the operation: the flag goes up 300 ms
+// after the progress first shows the phase's text.
+double cancelLatency(const hub::OperationRequest& request, const std::string& phase,
+                     hub::ActivityLog& log) {
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> phaseSeen{phase.empty()};
+    std::atomic<std::int64_t> raisedAt{0};
+    std::thread raiser([&] {
+        while (!phaseSeen) {
+            Sleep(10);
+        }
+        Sleep(300);
+        raisedAt = Clock::now().time_since_epoch().count();
+        cancel = true;
+    });
+    try {
+        hub::runOperation(
+            request,
+            [&](double, const std::string& text) {
+                if (text == phase || phase.empty()) {
+                    phaseSeen = true;
+                }
+            },
+            cancel, log);
+    } catch (const std::exception&) {
+        // Cancelled, as intended.
+    }
+    phaseSeen = true;
+    raiser.join();
+    const auto end = Clock::now().time_since_epoch().count();
+    return static_cast<double>(end - raisedAt) * Clock::period::num / Clock::period::den;
+}
+
+void printCancelLatencies(const hub::CatalogComponent& component,
+                          hub::test::HttpsTestServer& server, const fs::path& work,
+                          hub::ActivityLog& log) {
+    server.answer("/stalled.zip", {.body = "late", .delayMs = 60'000});
+    auto stalled = component;
+    stalled.downloadUrl = server.url("/stalled.zip");
+    const fs::path target = work / L"Cancelled" / packageFolder;
+    const hub::OperationRequest request{hub::OperationKind::Install, component, target,
+                                        work / L"Downloads"};
+    std::printf("\n%-36s %8s\n", "cancel latency", "time");
+    std::printf("%-36s %8.3f s\n", "stalled download (server waits 60 s)",
+                cancelLatency({hub::OperationKind::Install, stalled, target, work / L"Downloads"},
+                              "", log));
+    std::printf("%-36s %8.3f s\n", "download in progress",
+                cancelLatency(request, "Downloading package", log));
+    SetEnvironmentVariableW(L"HUB_TAR_STANDIN_PAUSE", L"1");
+    std::printf("%-36s %8.3f s\n", "extraction that does not progress",
+                cancelLatency(request, "Extracting package", log));
+    SetEnvironmentVariableW(L"HUB_TAR_STANDIN_PAUSE", nullptr);
+    std::printf("%-36s %8.3f s\n", "extraction in progress",
+                cancelLatency(request, "Extracting package", log));
+    hub::setCopyActivationForTesting(true);
+    std::printf("%-36s %8.3f s\n", "copy into staging (forced copy)",
+                cancelLatency(request, "Copying files", log));
+    hub::setCopyActivationForTesting(false);
+}
+
 void run() {
     const fs::path work = fs::temp_directory_path() / L"hub-install-benchmark";
     fs::remove_all(work);
@@ -220,6 +286,11 @@ void run() {
     const hub::OperationRequest install{hub::OperationKind::Install, component,
                                         work / L"Community" / packageFolder, work / L"Downloads"};
 
+    hub::setCopyActivationForTesting(true);
+    const auto copied = timedOperation(install, log);
+    hub::setCopyActivationForTesting(false);
+    timedOperation({hub::OperationKind::Uninstall, component, install.folder, install.downloadRoot},
+                   log);
     const auto fresh = timedOperation(install, log);
     const auto content = static_cast<double>(size.contentBytes);
     const auto& phases = fresh.phases;
@@ -230,11 +301,17 @@ void run() {
     printRow("extraction", phases.seconds("Extracting package", fresh.end), content,
              "tar.exe stand-in alone", baselineExtraction);
     printRow("listing the files", phases.seconds("Preparing files", fresh.end), 0.0);
-    printRow("copy into staging", phases.seconds("Copying files", fresh.end), content,
+    printRow("move into staging", phases.seconds("Copying files", fresh.end), content);
+    printRow("  forced copy instead", copied.phases.seconds("Copying files", copied.end), content,
              "plain recursive copy", baselineCopy);
     printRow("activation and cleanup", phases.seconds("Activating the new version", fresh.end), 0.0,
              "plain delete of work", baselineDelete);
-    printRow("whole install", fresh.total, content);
+    const double floor = baselineDownload + baselineExtraction;
+    std::printf("\n%-26s %8.2f s\n", "download + stand-in alone", floor);
+    std::printf("%-26s %8.2f s  %5.2f x\n", "whole install, one volume", fresh.total,
+                fresh.total / floor);
+    std::printf("%-26s %8.2f s  %5.2f x\n", "whole install, copy", copied.total,
+                copied.total / floor);
 
     const auto update = timedOperation(install, log);
     std::printf("\n");
@@ -245,6 +322,7 @@ void run() {
         {hub::OperationKind::Uninstall, component, install.folder, install.downloadRoot}, log);
     printRow("uninstall", removal.total, content);
 
+    printCancelLatencies(component, server, work, log);
     fs::remove_all(work);
 }
 

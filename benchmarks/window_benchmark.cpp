@@ -4,7 +4,7 @@
 // shows a message box), to tell the hub's own share from Wine's.
 // With --hold FOLDER it instead starts one hub, writes FOLDER\ready once the box shows and
 // leaves everything open until FOLDER\done exists (for a screenshot).
-#include "app/executable_folder.h"
+#include "util/executable_folder.h"
 
 #include <windows.h>
 

@@ -53,7 +53,7 @@ std::string updateFeedUrl(const Origins& origins) {
 RemoteVersions fetchRemoteVersions(std::string_view url) {
     HttpsGet get{url, catalogRequest()};
     const std::uint32_t status = get.statusCode();
-    if (status < 200 || status > 299) {
+    if (!HttpsGet::isSuccess(status)) {
         throw std::runtime_error("The package catalog server returned HTTP " +
                                  std::to_string(status) + ".");
     }

@@ -1,6 +1,7 @@
 #include "install/component_operation.h"
 
 #include "install/file_operations.h"
+#include "install/long_path.h"
 #include "install/operation_cancelled.h"
 #include "install/package_preparation.h"
 #include "install/processes.h"
@@ -23,7 +24,7 @@ namespace {
 class WorkFolderCleanup {
 public:
     explicit WorkFolderCleanup(std::filesystem::path folder) : folder_(std::move(folder)) {}
-    ~WorkFolderCleanup() { removeTree(folder_); }
+    ~WorkFolderCleanup() { removeTree(toLongPath(folder_)); }
     WorkFolderCleanup(const WorkFolderCleanup&) = delete;
     WorkFolderCleanup& operator=(const WorkFolderCleanup&) = delete;
 
@@ -55,7 +56,7 @@ void install(const OperationRequest& request, const ProgressCallback& progress,
         };
     }
     stageAndActivate(prepared.contentFolder, request.folder, component.preservedPaths,
-                     writeReceiptInto, stagingProgress(progress), cancel);
+                     writeReceiptInto, stagingProgress(progress), cancel, SourceUse::MayMove);
     log.write("installed " + component.id + " " + component.version);
 }
 
@@ -111,6 +112,9 @@ std::string fileSystemErrorMessage(const std::filesystem::filesystem_error& erro
 void runOperation(const OperationRequest& request, const ProgressCallback& progress,
                   const std::atomic<bool>& cancel, ActivityLog& log) {
     const auto& component = request.component;
+    if (request.kind != OperationKind::Install && request.kind != OperationKind::Uninstall) {
+        throw std::runtime_error("The requested operation is not supported.");
+    }
     if (request.folder.empty()) {
         throw std::runtime_error("No installation folder is available for " + component.name + ".");
     }
@@ -140,10 +144,11 @@ std::filesystem::path installedLocation(const CatalogComponent& component,
     // uninstall would then remove: such a component has no location.
     const auto& parent =
         component.kind == ComponentKind::Application ? applicationsFolder : communityFolder;
-    if (parent.empty() || component.folderName.empty()) {
+    const std::filesystem::path name = toWide(component.folderName);
+    if (!isAbsolutePath(parent) || !isPlainName(name)) {
         return {};
     }
-    return parent / toWide(component.folderName);
+    return parent / name;
 }
 
 InstalledState readInstalledVersion(const CatalogComponent& component,

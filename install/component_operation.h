@@ -11,8 +11,8 @@
 
 namespace hub {
 
-// Install also serves update and reinstall: each puts the catalog's version in place. Any
-// value other than Install uninstalls.
+// Install also serves update and reinstall: each puts the catalog's version in place. A value
+// that is neither is refused without touching anything.
 enum class OperationKind : std::uint32_t { Install = 0, Uninstall = 1 };
 
 // One operation for the worker, copied when the operation starts so that later catalog
@@ -33,13 +33,17 @@ struct InstalledState {
 };
 
 // Installs or uninstalls the request's component, writing each step to the log. Fails with
-// the message to show (also logged as "failed: " + message); throws OperationCancelled
-// (logged as "cancelled " + id) when an install sees the cancel flag.
+// the message to show ("The requested operation is not supported." for an unknown kind and
+// "No installation folder is available for <name>." for an empty folder, neither logged) (also
+// logged as "failed: " + message); throws OperationCancelled (logged as "cancelled " + id) when an
+// install sees the cancel flag.
 void runOperation(const OperationRequest& request, const ProgressCallback& progress,
                   const std::atomic<bool>& cancel, ActivityLog& log);
 
 // Where the component is installed: its folder name inside the applications folder for an
-// application, inside the Community folder for a package (empty when that is unknown).
+// application, inside the Community folder for a package. Empty when that folder is unknown or
+// not absolute, or when the folder name is not one plain name, so that no operation reaches
+// outside an absolute parent.
 std::filesystem::path installedLocation(const CatalogComponent& component,
                                         const std::filesystem::path& communityFolder,
                                         const std::filesystem::path& applicationsFolder);

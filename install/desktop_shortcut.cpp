@@ -1,11 +1,13 @@
 #include "install/desktop_shortcut.h"
 
+#include "util/known_folder.h"
+#include "util/paths.h"
+
 #include <windows.h>
 
 #include <shlobj.h>
 #include <wrl/client.h>
 
-#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -14,25 +16,6 @@ namespace hub {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-struct CoTaskMemDeleter {
-    void operator()(wchar_t* text) const noexcept { CoTaskMemFree(text); }
-};
-
-bool isRegularFile(const std::filesystem::path& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::filesystem::path desktopFolder() {
-    wchar_t* raw = nullptr;
-    const HRESULT result = SHGetKnownFolderPath(FOLDERID_Desktop, KF_FLAG_CREATE, nullptr, &raw);
-    const std::unique_ptr<wchar_t, CoTaskMemDeleter> path(raw);
-    if (FAILED(result) || !path) {
-        throw std::runtime_error("Unable to locate the Windows Desktop folder.");
-    }
-    return path.get();
-}
 
 void require(HRESULT result, const char* failure) {
     if (FAILED(result)) {

@@ -19,10 +19,6 @@ MoveInterceptor& moveInterceptor() {
 
 std::atomic<DWORD> renamePauseMilliseconds{150};
 
-bool isLink(DWORD attributes) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
 bool isFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -42,15 +38,63 @@ DWORD deleteEntry(const std::filesystem::path& path, DWORD attributes, Delete re
     return error;
 }
 
+// The find data of the entry itself (no wildcard in the name); false when it cannot be read,
+// with the system's error left for GetLastError.
+bool findEntry(const std::filesystem::path& path, WIN32_FIND_DATAW& data) {
+    const HANDLE find =
+        FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(find);
+    return true;
+}
+
+DWORD removeEntry(const std::filesystem::path& path, const WIN32_FIND_DATAW& data) {
+    const DWORD attributes = data.dwFileAttributes;
+    if (!isFolder(attributes)) {
+        return deleteEntry(path, attributes, DeleteFileW);
+    }
+    DWORD firstError = 0;
+    const auto keep = [&firstError](DWORD error) {
+        if (firstError == 0) {
+            firstError = error;
+        }
+    };
+    if (!isLinkEntry(data)) {
+        keep(forEachChild(path, [&](const WIN32_FIND_DATAW& child) {
+                 keep(removeEntry(path / child.cFileName, child));
+             }).error);
+    }
+    const DWORD error = deleteEntry(path, attributes, RemoveDirectoryW);
+    return firstError != 0 ? firstError : error;
+}
+
+DWORD copyEntry(const std::filesystem::path& from, const std::filesystem::path& to,
+                const WIN32_FIND_DATAW& data) {
+    if (isLinkEntry(data)) {
+        return 0;
+    }
+    if (!isFolder(data.dwFileAttributes)) {
+        return CopyFileW(from.c_str(), to.c_str(), TRUE) ? 0 : GetLastError();
+    }
+    if (!CreateDirectoryW(to.c_str(), nullptr)) {
+        return GetLastError();
+    }
+    DWORD firstError = 0;
+    const auto result = forEachChild(from, [&](const WIN32_FIND_DATAW& child) {
+        if (firstError == 0) {
+            firstError = copyEntry(from / child.cFileName, to / child.cFileName, child);
+        }
+    });
+    return firstError != 0 ? firstError : result.error;
+}
+
 } // namespace
 
 std::filesystem::filesystem_error
 fileSystemError(const char* operation, const std::filesystem::path& path, std::uint32_t error) {
     return {operation, path, std::error_code(static_cast<int>(error), std::system_category())};
-}
-
-bool pathExists(const std::filesystem::path& path) noexcept {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void createDirectories(const std::filesystem::path& folder) {
@@ -77,50 +121,24 @@ void createDirectory(const std::filesystem::path& folder) {
 
 std::uint32_t removeTree(const std::filesystem::path& path) noexcept {
     try {
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
+        WIN32_FIND_DATAW data;
+        if (!findEntry(path, data)) {
             const DWORD error = GetLastError();
             return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
         }
-        if (!isFolder(attributes)) {
-            return deleteEntry(path, attributes, DeleteFileW);
-        }
-        DWORD firstError = 0;
-        const auto keep = [&firstError](DWORD error) {
-            if (firstError == 0) {
-                firstError = error;
-            }
-        };
-        if (!isLink(attributes)) {
-            keep(forEachChild(path, [&](const WIN32_FIND_DATAW& data) {
-                     keep(removeTree(path / data.cFileName));
-                 }).error);
-        }
-        const DWORD error = deleteEntry(path, attributes, RemoveDirectoryW);
-        return firstError != 0 ? firstError : error;
+        return removeEntry(path, data);
     } catch (...) {
         return ERROR_OUTOFMEMORY;
     }
 }
 
-void copyTreeBestEffort(const std::filesystem::path& from,
-                        const std::filesystem::path& to) noexcept {
+std::uint32_t copyTree(const std::filesystem::path& from,
+                       const std::filesystem::path& to) noexcept {
     try {
-        const DWORD attributes = GetFileAttributesW(from.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || isLink(attributes)) {
-            return;
-        }
-        if (!isFolder(attributes)) {
-            CopyFileW(from.c_str(), to.c_str(), TRUE);
-            return;
-        }
-        if (CreateDirectoryW(to.c_str(), nullptr)) {
-            forEachChild(from, [&](const WIN32_FIND_DATAW& data) {
-                copyTreeBestEffort(from / data.cFileName, to / data.cFileName);
-            });
-        }
+        WIN32_FIND_DATAW data;
+        return findEntry(from, data) ? copyEntry(from, to, data) : GetLastError();
     } catch (...) {
-        // Leaves out whatever was not copied yet.
+        return ERROR_OUTOFMEMORY;
     }
 }
 

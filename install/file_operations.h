@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/paths.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -8,15 +10,14 @@
 namespace hub {
 
 // File system primitives of the installation engine. They call the Windows API directly, so
-// they work on long-path ("\\?\") names, and they never follow links: a symbolic link or
-// junction is removed or skipped as the link itself, never entered.
+// they work on long-path ("\\?\") names, and they never follow links: an entry that isLinkEntry
+// calls a link (a symbolic link or junction) is removed or skipped as the link itself, never
+// entered; every other entry, other reparse points included, is listed, copied and removed
+// like a plain file or folder.
 
 // A file-system error of the named operation on path, carrying a Windows error code.
 std::filesystem::filesystem_error
 fileSystemError(const char* operation, const std::filesystem::path& path, std::uint32_t error);
-
-// True when the entry's attributes can be read; an entry that cannot be read counts as absent.
-bool pathExists(const std::filesystem::path& path) noexcept;
 
 // Creates the folder and every missing ancestor; an existing folder is fine. Fails with a
 // file-system error for the operation "create_directories".
@@ -31,10 +32,10 @@ void createDirectory(const std::filesystem::path& folder);
 // entry is gone (or was never there).
 std::uint32_t removeTree(const std::filesystem::path& path) noexcept;
 
-// Copies a file, or a folder with everything below it, to a destination that does not exist
-// yet. Best effort: whatever cannot be copied is left out.
-void copyTreeBestEffort(const std::filesystem::path& from,
-                        const std::filesystem::path& to) noexcept;
+// Copies a file, or a folder with everything below it (links left out), to a destination that
+// does not exist yet. Stops at the first failure and returns its Windows error (the part copied
+// so far stays), 0 when everything was copied.
+std::uint32_t copyTree(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
 
 // One move that replaces an existing file and may copy across volumes; the Windows error
 // code, 0 on success.

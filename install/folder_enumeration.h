@@ -37,7 +37,9 @@ EnumerationResult forEachChild(const std::filesystem::path& folder, Visit visit)
     return {error == ERROR_NO_MORE_FILES ? 0 : error, true};
 }
 
-// A symbolic link, a junction or another reparse point that stands for a different place.
+// A symbolic link, a junction or another reparse point that stands for a different place (a
+// name surrogate). The one rule of the engine for what a link is: listing, copying and removal
+// all use it, so that whatever is copied can also be removed.
 inline bool isLinkEntry(const WIN32_FIND_DATAW& data) {
     return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
            IsReparseTagNameSurrogate(data.dwReserved0);

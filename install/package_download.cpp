@@ -60,11 +60,13 @@ std::string packageRequestUrl(const CatalogComponent& component) {
     return component.downloadUrl + separator + "v=" + percentEncode(component.version);
 }
 
-void downloadPackage(const CatalogComponent& component, const std::filesystem::path& archive,
-                     const ProgressCallback& progress, const std::atomic<bool>& cancel) {
-    HttpsGet get{packageRequestUrl(component), packageRequest(component)};
+namespace {
+
+void download(const CatalogComponent& component, const std::filesystem::path& archive,
+              const ProgressCallback& progress, const std::atomic<bool>& cancel) {
+    HttpsGet get{packageRequestUrl(component), packageRequest(component), &cancel};
     const std::uint32_t status = get.statusCode();
-    if (status < 200 || status > 299) {
+    if (!HttpsGet::isSuccess(status)) {
         throw std::runtime_error("The package server returned HTTP " + std::to_string(status) +
                                  ".");
     }
@@ -105,6 +107,22 @@ void downloadPackage(const CatalogComponent& component, const std::filesystem::p
     }
     if (received == 0) {
         throw std::runtime_error("The downloaded package is empty.");
+    }
+}
+
+} // namespace
+
+void downloadPackage(const CatalogComponent& component, const std::filesystem::path& archive,
+                     const ProgressCallback& progress, const std::atomic<bool>& cancel) {
+    try {
+        download(component, archive, progress, cancel);
+    } catch (const std::exception&) {
+        // A raised flag closes the request, which makes the pending call fail: that failure
+        // is the cancel.
+        if (cancel) {
+            throw OperationCancelled();
+        }
+        throw;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "install/package_preparation.h"
 
 #include "install/file_operations.h"
+#include "install/long_path.h"
 #include "install/operation_cancelled.h"
 #include "install/package_download.h"
 #include "install/processes.h"
@@ -32,10 +33,16 @@ void checkDefinition(const CatalogComponent& component) {
     }
 }
 
+// An empty work folder: files of an earlier archive left in it could be installed with this
+// one, so a folder that cannot be cleared fails the preparation. It is cleared by its long-path
+// name, which reaches files deeper than the classic path limit.
 std::filesystem::path freshWorkFolder(const CatalogComponent& component,
                                       const std::filesystem::path& downloadRoot) {
     auto workFolder = downloadRoot / toWide(component.id);
-    removeTree(workFolder);
+    const auto longForm = toLongPath(workFolder);
+    if (const auto error = removeTree(longForm); error != 0 && pathExists(longForm)) {
+        throw windowsError("Unable to clear the work folder of " + component.name, error);
+    }
     createDirectories(workFolder);
     return workFolder;
 }
@@ -76,8 +83,13 @@ PreparedPackage preparePackage(const CatalogComponent& component,
     if (progress) {
         progress(-1.0, "Extracting package");
     }
-    extractArchive(archive, extracted);
-    throwIfCancelled(cancel);
+    try {
+        extractArchive(archive, extracted, tarTimeoutMilliseconds, &cancel);
+        throwIfCancelled(cancel);
+    } catch (const OperationCancelled&) {
+        removeTree(toLongPath(workFolder));
+        throw;
+    }
 
     auto content =
         component.archiveFolder.empty() ? extracted : extracted / component.archiveFolder;
@@ -86,11 +98,14 @@ PreparedPackage preparePackage(const CatalogComponent& component,
 }
 
 void extractArchive(const std::filesystem::path& archive, const std::filesystem::path& folder,
-                    std::uint32_t timeoutMilliseconds) {
+                    std::uint32_t timeoutMilliseconds, const std::atomic<bool>* cancel) {
     const auto tar = systemTarPath();
     const auto outcome =
         runAndWait(tar, L"-xf " + quoteArgument(archive) + L" -C " + quoteArgument(folder),
-                   timeoutMilliseconds, true);
+                   timeoutMilliseconds, true, cancel);
+    if (outcome.cancelled) {
+        throw OperationCancelled();
+    }
     if (!outcome.finished) {
         throw std::runtime_error("Package extraction timed out.");
     }
@@ -101,7 +116,9 @@ void extractArchive(const std::filesystem::path& archive, const std::filesystem:
 }
 
 std::wstring quoteArgument(const std::filesystem::path& path) {
-    return L"\"" + path.native() + L"\"";
+    const std::wstring& text = path.native();
+    const auto kept = text.find_last_not_of(L'\\') + 1; // 0 when only backslashes
+    return L"\"" + text + std::wstring(text.size() - kept, L'\\') + L"\"";
 }
 
 std::filesystem::path systemTarPath() {

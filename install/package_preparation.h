@@ -21,19 +21,25 @@ inline constexpr std::uint32_t tarTimeoutMilliseconds = 600'000;
 
 // Downloads the component's archive into a fresh work folder under downloadRoot, unpacks
 // it with the system tar.exe and checks that it holds the package the catalog describes
-// (its folder, and its version or its executable). Fails with the message to show; throws
-// OperationCancelled when the cancel flag is seen. A failed preparation leaves its work
-// folder behind; the next preparation of the component clears it first.
+// (its folder, and its version or its executable). Fails with the message to show ("Unable to
+// clear the work folder of <name>: ..." when an earlier work folder cannot be emptied: nothing
+// is ever unpacked over leftovers); throws OperationCancelled when the cancel flag is seen, also
+// while the download waits for the server or tar runs (tar is then stopped and the work folder
+// cleared). A failed preparation leaves its work folder behind; the next preparation of the
+// component clears it first.
 PreparedPackage preparePackage(const CatalogComponent& component,
                                const std::filesystem::path& downloadRoot,
                                const ProgressCallback& progress, const std::atomic<bool>& cancel);
 
 // Unpacks the zip archive into the folder with the system tar.exe, stopping it after the
-// time-out; fails with "Package extraction timed out." or "Package extraction failed (code N).".
+// time-out; fails with "Package extraction timed out." or "Package extraction failed (code N).";
+// throws OperationCancelled when the cancel flag is raised while tar runs (tar is stopped).
 void extractArchive(const std::filesystem::path& archive, const std::filesystem::path& folder,
-                    std::uint32_t timeoutMilliseconds = tarTimeoutMilliseconds);
+                    std::uint32_t timeoutMilliseconds = tarTimeoutMilliseconds,
+                    const std::atomic<bool>* cancel = nullptr);
 
-// The path in double quotes, nothing escaped, for a command line.
+// The path in double quotes for a command line, one argument whatever it holds: backslashes
+// before the closing quote are doubled (a path never contains a double quote).
 std::wstring quoteArgument(const std::filesystem::path& path);
 
 // The tar.exe in the Windows system folder; fails when there is none.

@@ -1,5 +1,7 @@
 #include "install/receipt.h"
 
+#include "util/json_field.h"
+
 #include <nlohmann/json.hpp>
 
 #include <fstream>
@@ -20,17 +22,17 @@ void writeReceipt(const std::filesystem::path& folder, const CatalogComponent& c
 std::string readReceiptVersion(const std::filesystem::path& folder) noexcept {
     try {
         std::ifstream stream(folder / receiptFileName, std::ios::binary);
-        if (!stream) {
-            return {};
-        }
-        const auto receipt = nlohmann::json::parse(stream);
-        if (receipt.is_object() && receipt.contains("version") &&
-            receipt.at("version").is_string()) {
-            return receipt.at("version").get<std::string>();
-        }
-        return {};
+        return stream ? readReceiptVersion(stream) : std::string{};
     } catch (...) {
-        return {};
+        return {}; // a path that cannot be opened reads as no receipt
+    }
+}
+
+std::string readReceiptVersion(std::istream& receipt) noexcept {
+    try {
+        return jsonStringField(nlohmann::json::parse(receipt), "version");
+    } catch (...) {
+        return {}; // whatever is not a receipt with that string has no version
     }
 }
 

@@ -3,6 +3,7 @@
 #include "catalog/catalog.h"
 
 #include <filesystem>
+#include <istream>
 #include <string>
 
 namespace hub {
@@ -19,5 +20,8 @@ void writeReceipt(const std::filesystem::path& folder, const CatalogComponent& c
 // The "version" of the receipt in the folder; empty when the receipt is missing, is not
 // valid JSON or holds no "version" text. Never fails.
 std::string readReceiptVersion(const std::filesystem::path& folder) noexcept;
+
+// The same from the receipt's content.
+std::string readReceiptVersion(std::istream& receipt) noexcept;
 
 } // namespace hub

@@ -28,14 +28,6 @@ struct TargetFolders {
     [[nodiscard]] std::string name() const { return leafName(callerPath); }
 };
 
-std::filesystem::path withoutTrailingSeparators(const std::filesystem::path& path) {
-    std::wstring text = path.native();
-    while (text.size() > 1 && (text.back() == L'\\' || text.back() == L'/')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 // Nothing for a path that names no folder of its own (empty, or a root): such a path has no
 // siblings, so it can neither be replaced nor removed.
 std::optional<TargetFolders> targetFolders(const std::filesystem::path& target) {
@@ -60,6 +52,20 @@ TargetFolders requireTargetFolders(const std::filesystem::path& target) {
 std::runtime_error folderInUse(const TargetFolders& folders) {
     return std::runtime_error(folders.name() +
                               " is in use. Close the programs using it and try again.");
+}
+
+// A previous version that recovery could not move back holds the only copy of the old
+// version and its preserved files: nothing may replace or remove the target until it is back.
+void refuseWhilePreviousRemains(const TargetFolders& folders) {
+    if (pathExists(folders.previous)) {
+        throw std::runtime_error("The previous version of " + folders.name() +
+                                 " could not be restored yet. Restart Orvantis Hub and try again.");
+    }
+}
+
+bool& copyActivationForced() {
+    static bool forced = false;
+    return forced;
 }
 
 void report(const ProgressCallback& progress, double fraction, const char* message) {
@@ -119,7 +125,8 @@ bool staysInside(const std::filesystem::path& relative) {
 
 // Copies the preserved items that the old version has and the new one lacks into the staging
 // folder, so that the new version is complete with them before it is moved into place and no
-// interruption can lose them. Items that cannot be copied are left out.
+// interruption can lose them. All or nothing: an item that exists and cannot be copied
+// completely fails the install before activation, naming the item.
 void carryOverPreservedPaths(const TargetFolders& folders,
                              const std::vector<std::wstring>& preservedPaths) {
     for (const auto& preserved : preservedPaths) {
@@ -132,13 +139,37 @@ void carryOverPreservedPaths(const TargetFolders& folders,
         if (!pathExists(from) || pathExists(to)) {
             continue;
         }
-        try {
-            createDirectories(to.parent_path());
-        } catch (const std::exception&) {
-            continue;
+        createDirectories(to.parent_path());
+        if (const auto error = copyTree(from, to); error != 0) {
+            throw windowsError("Unable to keep " + pathToUtf8(relative), error);
         }
-        copyTreeBestEffort(from, to);
     }
+}
+
+// Puts the extracted folder in place as the staging folder with one move when both lie on the
+// same volume; false (nothing moved) when they do not. A folder with links is never moved: the
+// copy leaves links out, and the result must not depend on the path taken.
+bool moveIntoStaging(const std::filesystem::path& source, const TargetFolders& folders,
+                     CopyProgress& state) {
+    if (copyActivationForced()) {
+        return false;
+    }
+    state.report(0, true);
+    if (state.cancel.load()) {
+        throw OperationCancelled();
+    }
+    if (!MoveFileExW(source.c_str(), folders.staging.c_str(), 0)) {
+        return false;
+    }
+    state.copiedBytes = state.totalBytes;
+    state.report(0, true);
+    return true;
+}
+
+void copyIntoStaging(const std::filesystem::path& source, const TargetFolders& folders,
+                     const std::vector<TreeEntry>& entries, CopyProgress& state) {
+    createDirectory(folders.staging);
+    copyEntries(source, folders.staging, entries, state);
 }
 
 // Moves the old version aside and the new one into place; puts the old one back when the new
@@ -149,11 +180,14 @@ void activate(const TargetFolders& folders, bool targetExists) {
         throw folderInUse(folders);
     }
     if (const auto error = renameWithRetry(folders.staging, folders.target); error != 0) {
-        if (targetExists) {
-            renameWithRetry(folders.previous, folders.target);
-        }
+        const bool restored =
+            !targetExists || renameWithRetry(folders.previous, folders.target) == 0;
         removeTree(folders.staging);
-        throw windowsError("Unable to activate " + folders.name(), error);
+        throw windowsError(restored ? "Unable to activate " + folders.name()
+                                    : "Unable to activate " + folders.name() +
+                                          ", and its previous version will be restored on the "
+                                          "next start",
+                           error);
     }
     if (targetExists) {
         removeTree(folders.previous);
@@ -165,27 +199,44 @@ void activate(const TargetFolders& folders, bool targetExists) {
 void stageAndActivate(const std::filesystem::path& source, const std::filesystem::path& target,
                       const std::vector<std::wstring>& preservedPaths,
                       const StagedCallback& onStaged, const ProgressCallback& progress,
-                      const std::atomic<bool>& cancel) {
+                      const std::atomic<bool>& cancel, SourceUse sourceUse) {
     const auto folders = requireTargetFolders(target);
     const auto sourceFolder = toLongPath(source);
     recoverInterruptedWork(target);
+    refuseWhilePreviousRemains(folders);
     report(progress, -1.0, "Preparing files");
     std::uint64_t totalBytes = 0;
-    const auto entries = listTree(sourceFolder, totalBytes);
+    bool hasLinks = false;
+    const auto entries = listTree(sourceFolder, totalBytes, &hasLinks);
     createDirectories(folders.target.parent_path());
-    createDirectory(folders.staging);
     CopyProgress state(progress, cancel, totalBytes);
-    copyEntries(sourceFolder, folders.staging, entries, state);
-    const bool targetExists = pathExists(folders.target);
-    if (targetExists) {
-        carryOverPreservedPaths(folders, preservedPaths);
-    }
-    if (onStaged) {
-        onStaged(folders.staging);
+    bool targetExists = false;
+    try {
+        const bool moved = sourceUse == SourceUse::MayMove && !hasLinks &&
+                           moveIntoStaging(sourceFolder, folders, state);
+        if (!moved) {
+            copyIntoStaging(sourceFolder, folders, entries, state);
+        }
+        targetExists = pathExists(folders.target);
+        if (targetExists) {
+            carryOverPreservedPaths(folders, preservedPaths);
+        }
+        if (onStaged) {
+            onStaged(folders.staging);
+        }
+    } catch (...) {
+        // A partial staging folder would hold the space that made the copy fail, and the
+        // simulator might take it for a package; what cannot be removed now, recovery removes.
+        removeTree(folders.staging);
+        throw;
     }
     // From here on the cancel flag is no longer read: activation ends or rolls back.
     report(progress, 1.0, "Activating the new version");
     activate(folders, targetExists);
+}
+
+void setCopyActivationForTesting(bool forced) {
+    copyActivationForced() = forced;
 }
 
 std::string recoverInterruptedWork(const std::filesystem::path& target) noexcept {
@@ -208,8 +259,9 @@ std::string recoverInterruptedWork(const std::filesystem::path& target) noexcept
                 removeTree(folders->previous);
                 steps += "previous version removed; ";
             } else {
-                moveReplacing(folders->previous, folders->target);
-                steps += "previous version restored; ";
+                steps += moveReplacing(folders->previous, folders->target) == 0
+                             ? "previous version restored; "
+                             : "previous version not restored, the next start will try again; ";
             }
         }
         if (steps.empty()) {
@@ -226,6 +278,7 @@ std::string recoverInterruptedWork(const std::filesystem::path& target) noexcept
 void removeInstalledFolder(const std::filesystem::path& folder, const ProgressCallback& progress) {
     const auto folders = requireTargetFolders(folder);
     recoverInterruptedWork(folder);
+    refuseWhilePreviousRemains(folders);
     if (!pathExists(folders.target)) {
         return;
     }

@@ -11,11 +11,14 @@ namespace {
 
 class TreeWalker {
 public:
-    TreeWalker(const std::filesystem::path& source, std::uint64_t& totalBytes)
-        : source_(source), totalBytes_(totalBytes) {}
+    TreeWalker(const std::filesystem::path& source, std::uint64_t& totalBytes, bool* skippedLinks)
+        : source_(source), totalBytes_(totalBytes), skippedLinks_(skippedLinks) {}
 
     std::vector<TreeEntry> walk() {
         totalBytes_ = 0;
+        if (skippedLinks_ != nullptr) {
+            *skippedLinks_ = false;
+        }
         addChildren({}, "recursive_directory_iterator::recursive_directory_iterator");
         return std::move(entries_);
     }
@@ -26,6 +29,8 @@ private:
         const auto result = forEachChild(folder, [&](const WIN32_FIND_DATAW& data) {
             if (!isLinkEntry(data)) {
                 add(relativeFolder / data.cFileName, data);
+            } else if (skippedLinks_ != nullptr) {
+                *skippedLinks_ = true;
             }
         });
         if (result.error != 0) {
@@ -49,13 +54,15 @@ private:
 
     const std::filesystem::path& source_;
     std::uint64_t& totalBytes_;
+    bool* skippedLinks_;
     std::vector<TreeEntry> entries_;
 };
 
 } // namespace
 
-std::vector<TreeEntry> listTree(const std::filesystem::path& source, std::uint64_t& totalBytes) {
-    return TreeWalker(source, totalBytes).walk();
+std::vector<TreeEntry> listTree(const std::filesystem::path& source, std::uint64_t& totalBytes,
+                                bool* skippedLinks) {
+    return TreeWalker(source, totalBytes, skippedLinks).walk();
 }
 
 } // namespace hub

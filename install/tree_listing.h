@@ -15,9 +15,11 @@ struct TreeEntry {
 
 // Every folder and regular file below source, recursively, each folder before its contents,
 // in the order the system enumerates them. Symbolic links and junctions are skipped and not
-// entered. totalBytes receives the sum of the file sizes. Fails with a file-system error for
+// entered (skippedLinks, when given, tells whether there was any). totalBytes receives the sum
+// of the file sizes. Fails with a file-system error for
 // the operation "recursive_directory_iterator::recursive_directory_iterator" (source cannot be
 // opened) or "recursive_directory_iterator::operator++" (a folder below it cannot be read).
-std::vector<TreeEntry> listTree(const std::filesystem::path& source, std::uint64_t& totalBytes);
+std::vector<TreeEntry> listTree(const std::filesystem::path& source, std::uint64_t& totalBytes,
+                                bool* skippedLinks = nullptr);
 
 } // namespace hub

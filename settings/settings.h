@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <istream>
 #include <string>
 
 namespace hub {
@@ -13,10 +14,15 @@ struct Settings {
     bool operator==(const Settings&) const = default;
 };
 
-// Never fails: a missing, unreadable or malformed file gives the defaults.
+// Never fails: a missing, unreadable or malformed file gives the defaults; a
+// "customCommunityFolder" that is not an absolute path (drive or UNC) counts as empty.
 Settings loadSettings(const std::filesystem::path& file) noexcept;
 
-// Writes "<file>.tmp" and moves it over the file, so readers never see half a file.
+// The same from the file's content.
+Settings loadSettings(std::istream& content) noexcept;
+
+// Writes "<file>.tmp", flushes it to the disk and moves it over the file, so that neither a
+// reader nor a power cut ever leaves half a file.
 void saveSettings(const std::filesystem::path& file, const Settings& settings);
 
 } // namespace hub

@@ -1,8 +1,7 @@
 #include "simulators/package_manifest.h"
 
+#include "util/json_field.h"
 #include "util/text.h"
-
-#include <nlohmann/json.hpp>
 
 #include <fstream>
 
@@ -11,20 +10,17 @@ namespace hub {
 std::string readManifestVersion(const std::filesystem::path& packageFolder) noexcept {
     try {
         std::ifstream stream(packageFolder / L"manifest.json", std::ios::binary);
-        if (!stream) {
-            return {};
-        }
-        const auto manifest = nlohmann::json::parse(stream);
-        if (!manifest.is_object()) {
-            return {};
-        }
-        const auto version = manifest.find("package_version");
-        if (version == manifest.end() || !version->is_string()) {
-            return {};
-        }
-        return trimmed(version->get<std::string>());
+        return stream ? readManifestVersion(stream) : std::string{};
     } catch (...) {
-        return {};
+        return {}; // a path that cannot be opened reads as no manifest
+    }
+}
+
+std::string readManifestVersion(std::istream& manifest) noexcept {
+    try {
+        return trimmed(jsonStringField(nlohmann::json::parse(manifest), "package_version"));
+    } catch (...) {
+        return {}; // whatever is not a manifest with that string has no version
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <istream>
 #include <string>
 
 namespace hub {
@@ -9,5 +10,8 @@ namespace hub {
 // space; empty when the file is missing or unreadable, is not valid JSON, or has no such
 // string at its top level. Never throws.
 std::string readManifestVersion(const std::filesystem::path& packageFolder) noexcept;
+
+// The same from the manifest's content.
+std::string readManifestVersion(std::istream& manifest) noexcept;
 
 } // namespace hub

@@ -1,6 +1,6 @@
 #include "simulators/simulator_installations.h"
 
-#include "app/known_folder.h"
+#include "util/known_folder.h"
 #include "util/paths.h"
 #include "util/text.h"
 
@@ -33,12 +33,17 @@ constexpr KnownInstallation knownInstallations[] = {
      L"Packages\\Microsoft.FlightSimulator_8wekyb3d8bbwe\\LocalCache\\UserCfg.opt"},
 };
 
-// The key counts only as a word of its own: followed by a blank, a tab or the opening quote.
+bool isWordCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The key counts only as a word of its own: not followed by a letter, digit or underscore
+// (which skips "InstalledPackagesPathNextBoot").
 bool holdsPackagesKey(std::string_view line) {
     constexpr std::string_view key = "InstalledPackagesPath";
     for (auto at = line.find(key); at != std::string_view::npos; at = line.find(key, at + 1)) {
         const auto next = at + key.size();
-        if (next < line.size() && (line[next] == ' ' || line[next] == '\t' || line[next] == '"')) {
+        if (next == line.size() || !isWordCharacter(line[next])) {
             return true;
         }
     }
@@ -89,6 +94,10 @@ discoverInstallations(const std::filesystem::path& roamingAppData,
 
 std::filesystem::path readInstalledPackagesPath(const std::filesystem::path& userCfg) {
     std::ifstream stream(userCfg, std::ios::binary);
+    return readInstalledPackagesPath(stream);
+}
+
+std::filesystem::path readInstalledPackagesPath(std::istream& stream) {
     constexpr std::size_t keyLength = 21;
     for (std::string line; stream && std::getline(stream, line);) {
         if (line.size() < keyLength || !holdsPackagesKey(line)) {
@@ -99,7 +108,9 @@ std::filesystem::path readInstalledPackagesPath(const std::filesystem::path& use
         if (first == std::string::npos || last <= first) {
             return {};
         }
-        return toWide(std::string_view(line).substr(first + 1, last - first - 1));
+        std::filesystem::path packages =
+            toWide(std::string_view(line).substr(first + 1, last - first - 1));
+        return isAbsolutePath(packages) ? packages : std::filesystem::path{};
     }
     return {};
 }

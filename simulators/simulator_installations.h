@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <istream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,8 +31,13 @@ discoverInstallations(const std::filesystem::path& roamingAppData,
 // The packages folder of a "UserCfg.opt": the text between the first and the last double quote
 // of the first line holding the key "InstalledPackagesPath" as a word of its own. The simulator
 // also writes "InstalledPackagesPathNextBoot" for a folder that only becomes active after a
-// restart; that line is not the key. Empty when the file cannot be read or has no such value.
+// restart; that line is not the key (nor is any other where a letter, digit or underscore follows
+// it). Empty when the file cannot be read or has no such value, and when the value is not an
+// absolute path (drive or UNC): a relative one would point wherever the current folder is.
 std::filesystem::path readInstalledPackagesPath(const std::filesystem::path& userCfg);
+
+// The same from the file's content.
+std::filesystem::path readInstalledPackagesPath(std::istream& userCfg);
 
 // The executable of a simulator family: "FlightSimulator.exe" for "msfs2020",
 // "FlightSimulator2024.exe" for any other.

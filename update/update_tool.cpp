@@ -1,8 +1,7 @@
 #include "update/update_tool.h"
 
-#include "install/file_operations.h"
-#include "install/processes.h"
 #include "util/paths.h"
+#include "util/process_start.h"
 
 namespace hub {
 

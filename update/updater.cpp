@@ -1,7 +1,7 @@
 #include "update/updater.h"
 
-#include "app/executable_folder.h"
 #include "update/update_tool.h"
+#include "util/executable_folder.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "update/velopack_library.h"
 
-#include "app/executable_folder.h"
+#include "util/executable_folder.h"
 
 #include <algorithm>
 #include <new>

@@ -1,6 +1,7 @@
 #include "util/https_get.h"
 
 #include "util/text.h"
+#include "util/unique_handle.h"
 #include "util/windows_error.h"
 
 #include <windows.h>
@@ -8,7 +9,9 @@
 #include <winhttp.h>
 
 #include <charconv>
+#include <new>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace hub {
@@ -63,11 +66,49 @@ template <typename Result> Result succeeded(Result result, const std::string& fa
 
 } // namespace
 
+// Closes the request from its own thread when the cancel flag is raised, looking every 50 ms;
+// the owner then gives up its claim on the closed handle.
+class RequestCancelWatch {
+public:
+    RequestCancelWatch(WinHttpHandle& request, const std::atomic<bool>& cancel)
+        : request_(request), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        if (!stop_) {
+            throw std::bad_alloc();
+        }
+        thread_ = std::thread([this, &cancel, handle = request.get()] {
+            constexpr DWORD slice = 50;
+            while (WaitForSingleObject(stop_.get(), slice) == WAIT_TIMEOUT) {
+                if (cancel.load()) {
+                    WinHttpCloseHandle(handle);
+                    closed_ = true;
+                    return;
+                }
+            }
+        });
+    }
+    ~RequestCancelWatch() {
+        SetEvent(stop_.get());
+        thread_.join();
+        if (closed_) {
+            static_cast<void>(request_.release());
+        }
+    }
+    RequestCancelWatch(const RequestCancelWatch&) = delete;
+    RequestCancelWatch& operator=(const RequestCancelWatch&) = delete;
+
+private:
+    WinHttpHandle& request_;
+    UniqueHandle stop_;
+    std::thread thread_;
+    bool closed_ = false; // written by the thread, read after joining it
+};
+
 void WinHttpCloser::operator()(void* handle) const noexcept {
     WinHttpCloseHandle(handle);
 }
 
-HttpsGet::HttpsGet(std::string_view url, const HttpsGetOptions& options)
+HttpsGet::HttpsGet(std::string_view url, const HttpsGetOptions& options,
+                   const std::atomic<bool>* cancel)
     : readFailure_(options.failures.read) {
     const HttpsFailureTexts& failures = options.failures;
     const std::optional<CrackedUrl> target = crackHttpsUrl(url);
@@ -94,6 +135,9 @@ HttpsGet::HttpsGet(std::string_view url, const HttpsGetOptions& options)
                                      WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                      WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH),
                   failures.request));
+    if (cancel != nullptr) {
+        cancelWatch_ = std::make_unique<RequestCancelWatch>(request_, *cancel);
+    }
     const std::wstring& headers = options.extraHeaders;
     succeeded(WinHttpSendRequest(
                   request_.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
@@ -101,6 +145,8 @@ HttpsGet::HttpsGet(std::string_view url, const HttpsGetOptions& options)
               failures.request);
     succeeded(WinHttpReceiveResponse(request_.get(), nullptr), failures.request);
 }
+
+HttpsGet::~HttpsGet() = default;
 
 std::uint32_t HttpsGet::statusCode() const noexcept {
     DWORD code = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -47,13 +48,28 @@ struct HttpsGetOptions {
 // judges the status and the length, then reads the body:
 //
 //     HttpsGet get{url, options};
-//     if (get.statusCode() < 200 || get.statusCode() > 299) { ...refuse... }
+//     if (!HttpsGet::isSuccess(get.statusCode())) { ...refuse... }
 //     get.readBody(65536, [&](std::string_view chunk) { ...store, report, cancel by throwing... });
 //
 // The request path is the URL's path and query, or "/" when both are empty.
+//
+// With a cancel flag, a watcher closes the request as soon as the flag is raised, which ends a
+// request that waits for a stalled server at once: the pending call then fails, and the caller,
+// seeing its flag, reports the cancel rather than that failure.
+class RequestCancelWatch;
+
 class HttpsGet {
 public:
-    HttpsGet(std::string_view url, const HttpsGetOptions& options);
+    HttpsGet(std::string_view url, const HttpsGetOptions& options,
+             const std::atomic<bool>* cancel = nullptr);
+    ~HttpsGet();
+    HttpsGet(const HttpsGet&) = delete;
+    HttpsGet& operator=(const HttpsGet&) = delete;
+
+    // Whether a status code is one of success (2xx).
+    [[nodiscard]] static bool isSuccess(std::uint32_t status) noexcept {
+        return status >= 200 && status <= 299;
+    }
 
     // The response's status code; 0 when the response carries none.
     [[nodiscard]] std::uint32_t statusCode() const noexcept;
@@ -72,6 +88,7 @@ private:
     WinHttpHandle connection_;
     WinHttpHandle request_;
     std::string readFailure_;
+    std::unique_ptr<RequestCancelWatch> cancelWatch_; // ended before the handles are closed
 };
 
 } // namespace hub

@@ -1,7 +1,7 @@
 // The hub's own folders.
 #include "app/app_folders.h"
-#include "app/executable_folder.h"
-#include "app/known_folder.h"
+#include "util/executable_folder.h"
+#include "util/known_folder.h"
 
 #include "support/test_files.h"
 #include "support/test_support.h"

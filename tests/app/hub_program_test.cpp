@@ -1,11 +1,11 @@
-#include "app/executable_folder.h"
 #include "app/single_instance.h"
+#include "util/executable_folder.h"
 #include "util/paths.h"
 #include "util/text.h"
 #include "util/unique_handle.h"
 
 #include "support/test_files.h"
-#include "support/test_prefix.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

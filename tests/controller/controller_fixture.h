@@ -2,9 +2,10 @@
 
 #include "app/app_folders.h"
 #include "controller/application_controller.h"
+#include "harness/https_test_server.h"
 #include "settings/settings.h"
-#include "support/https_test_server.h"
 #include "support/test_files.h"
+#include "zip_writer.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,10 +1,8 @@
-#include "app/known_folder.h"
 #include "controller/controller_fixture.h"
 #include "harness/headless_host/host_process.h"
-#include "install/engine_test_support.h"
-#include "install/install_test_support.h"
 #include "install/processes.h"
-#include "support/test_prefix.h"
+#include "support/test_support.h"
+#include "util/known_folder.h"
 #include "util/paths.h"
 #include "util/text.h"
 

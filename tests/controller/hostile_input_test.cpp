@@ -1,5 +1,5 @@
 #include "controller/controller_fixture.h"
-#include "install/install_test_support.h"
+#include "support/test_support.h"
 
 #include <random>
 

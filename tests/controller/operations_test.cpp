@@ -1,8 +1,7 @@
 #include "controller/controller_fixture.h"
-#include "install/engine_test_support.h"
-#include "install/install_test_support.h"
 #include "install/processes.h"
 #include "install/receipt.h"
+#include "support/test_support.h"
 
 namespace hub::test {
 

@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 #include "util/paths.h"
 #include "util/text.h"
+#include "util/unique_handle.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +21,6 @@ using test::FileTree;
 
 const std::string top = "orvantis-aircraft-velmora-weapons/";
 
-FileTree packageArchive(const std::string& version, const FileTree& files = {}) {
-    FileTree tree{{top + "manifest.json", R"({"package_version": ")" + version + "\"}"}};
-    for (const auto& [name, content] : files) {
-        tree.emplace(top + name, content);
-    }
-    return tree;
-}
-
 class ComponentOperation : public testing::Test {
 protected:
     ComponentOperation() {
@@ -36,9 +29,7 @@ protected:
     }
 
     void serve(std::string_view path, const FileTree& tree) {
-        const test::TempFolder scratch;
-        test::writeZip(scratch / L"archive.zip", tree);
-        server.answer(path, {.body = test::readFile(scratch / L"archive.zip")});
+        test::serveArchive(server, path, tree);
     }
     [[nodiscard]] fs::path folderOf(const CatalogComponent& component) const {
         return installedLocation(component, root / L"Community", root / L"Apps");
@@ -58,7 +49,8 @@ protected:
     }
     void installOld() {
         ASSERT_EQ(removeTree(folderOf(package)), 0U);
-        test::makeTree(root / L"Community", packageArchive("0.9.0", {{"old.cfg", "old"}}));
+        test::makeTree(root / L"Community",
+                       test::communityPackageArchive("0.9.0", {{"old.cfg", "old"}}));
     }
 
     test::TempFolder root;
@@ -73,7 +65,7 @@ protected:
 
 TEST_F(ComponentOperation, APackageArrivesWholeWithProgressThroughEveryPhase) {
     installOld();
-    serve("/package.zip", packageArchive("1.0.0", {{"new.cfg", "new"}}));
+    serve("/package.zip", test::communityPackageArchive("1.0.0", {{"new.cfg", "new"}}));
     run(OperationKind::Install, package);
     EXPECT_EQ(test::readTree(root / L"Community"),
               (FileTree{{top, ""},
@@ -124,7 +116,7 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
         {"The package server returned HTTP 304.", answer({.status = 304})},
         {"Package extraction failed (code 1).", answer({.body = "<html>"})},
         {"The downloaded package version is 0.9.1, expected 1.0.0.",
-         archive(packageArchive("0.9.1"))},
+         archive(test::communityPackageArchive("0.9.1"))},
         {"The downloaded archive does not contain the expected package folder.",
          archive({{"other/manifest.json", "{}"}})},
         {"The package URL is not a valid HTTPS address.",
@@ -158,7 +150,7 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
 // Cancelling at each point where an install looks at the flag keeps the old version; once the
 // new version is copied, activation runs to its end whatever the flag says.
 TEST_F(ComponentOperation, CancellationStopsEveryPhaseButTheActivation) {
-    serve("/package.zip", packageArchive("1.0.0"));
+    serve("/package.zip", test::communityPackageArchive("1.0.0"));
     for (const char* phase : {"Downloading package", "Extracting package", "Preparing files",
                               "Copying files", "Activating the new version"}) {
         SCOPED_TRACE(phase);
@@ -171,6 +163,45 @@ TEST_F(ComponentOperation, CancellationStopsEveryPhaseButTheActivation) {
         EXPECT_EQ(failure(OperationKind::Install, package), activated ? "no failure" : "cancelled");
         EXPECT_EQ(version(package), activated ? "1.0.0" : "0.9.0");
     }
+}
+
+// A cancel ends a download the server stalls and a tar.exe that does not progress, and takes
+// the work folder with it. Wine's WinHTTP ends a pending call on a closed request only at its
+// receive time-out, so the stalled download is left out there.
+TEST_F(ComponentOperation, CancellationEndsAStalledDownloadAndATarThatDoesNotProgress) {
+    serve("/package.zip", test::communityPackageArchive("1.0.0"));
+    server.answer("/stalled.zip", {.body = "late", .delayMs = 60'000});
+    const test::ScopedVariable pausedTar(L"HUB_TAR_STANDIN_PAUSE", L"1");
+    for (const bool stalled : {!test::runningUnderWine(), false}) {
+        cancel = stalled;
+        recorder.callback = [&](double, const std::string& text) {
+            cancel = cancel || text == "Extracting package";
+        };
+        package.downloadUrl = server.url(stalled ? "/stalled.zip" : "/package.zip");
+        EXPECT_EQ(failure(OperationKind::Install, package), "cancelled");
+        EXPECT_FALSE(fs::exists(root / L"Community"));
+        EXPECT_FALSE(fs::exists(root / L"Downloads" / L"velmora-weapons-patch"));
+    }
+}
+
+// Files of an earlier archive must never be activated with a new version.
+TEST_F(ComponentOperation, AWorkFolderThatCannotBeClearedIsNeverExtractedInto) {
+    const auto held = root / L"Downloads" / L"velmora-weapons-patch" / L"held.bin";
+    test::makeTree(held.parent_path(), {{"held.bin", "old"}});
+    const UniqueHandle open(CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_EQ(failure(OperationKind::Install, package)
+                  .rfind("Unable to clear the work folder of Weapons Patch: ", 0),
+              0U);
+    EXPECT_FALSE(fs::exists(root / L"Community"));
+}
+
+// Only the two kinds are carried out; anything else must never fall through to a removal.
+TEST_F(ComponentOperation, AnUnknownKindTouchesNothing) {
+    installOld();
+    EXPECT_EQ(failure(static_cast<OperationKind>(7), package),
+              "The requested operation is not supported.");
+    EXPECT_EQ(version(package), "0.9.0");
 }
 
 // The application's own uninstall step runs first; whatever it does is only logged, and the

@@ -111,7 +111,7 @@ TEST_F(PackageDownload, CancellationIsSeenBeforeTheFirstReadAndAfterEachChunk) {
     component.downloadUrl = server.url("/p.zip");
     cancel = true;
     EXPECT_EQ(download(), "cancelled");
-    EXPECT_EQ(fs::file_size(archive), 0U);
+    EXPECT_FALSE(fs::exists(archive) && fs::file_size(archive) > 0) << "nothing received";
     cancel = false;
     recorder.callback = [&](double, const std::string&) { cancel = true; };
     EXPECT_EQ(download(), "cancelled");

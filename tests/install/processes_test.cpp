@@ -3,9 +3,9 @@
 #include "install/desktop_shortcut.h"
 #include "install/processes.h"
 
-#include "app/known_folder.h"
 #include "support/test_files.h"
 #include "support/test_support.h"
+#include "util/known_folder.h"
 #include "util/text.h"
 #include "util/windows_error.h"
 

@@ -133,7 +133,10 @@ TEST_F(StagedActivation, FailuresAndCancellationKeepTheOldVersion) {
             return from.filename() == L"pkg" ? allowed : 5;
         });
         EXPECT_EQ(test::failureOf([&] { install(); }),
-                  windowsError("Unable to activate pkg", 5).what());
+                  windowsError("Unable to activate pkg, and its previous version will be "
+                               "restored on the next start",
+                               5)
+                      .what());
     }
     EXPECT_EQ(recoverInterruptedWork(target), "pkg: previous version restored");
     EXPECT_EQ(test::readTree(target), oldVersion);

@@ -81,6 +81,15 @@ FileTree readTree(const std::filesystem::path& root) {
     return tree;
 }
 
+FileTree communityPackageArchive(const std::string& version, const FileTree& files) {
+    const std::string folder = "orvantis-aircraft-velmora-weapons/";
+    FileTree tree{{folder + "manifest.json", R"({"package_version": ")" + version + "\"}"}};
+    for (const auto& [name, content] : files) {
+        tree.emplace(folder + name, content);
+    }
+    return tree;
+}
+
 std::vector<std::string> logMessages(const std::filesystem::path& file) {
     constexpr std::size_t timestampLength = 21; // "YYYY-MM-DD hh:mm:ss  "
     std::vector<std::string> messages;

@@ -39,6 +39,10 @@ void makeTree(const std::filesystem::path& root, const FileTree& tree);
 // The files and folders below root in the same form, for comparing whole trees.
 FileTree readTree(const std::filesystem::path& root);
 
+// What the Weapons Patch's archive holds: its package folder with a "manifest.json" of the
+// version, and the files (relative to that folder).
+FileTree communityPackageArchive(const std::string& version, const FileTree& files = {});
+
 // The messages of an activity log file, without their time stamps; none when it is missing.
 std::vector<std::string> logMessages(const std::filesystem::path& file);
 

@@ -1,6 +1,6 @@
 #include "support/test_support.h"
 
-#include "app/executable_folder.h"
+#include "util/executable_folder.h"
 
 #include <windows.h>
 
@@ -52,10 +52,13 @@ std::filesystem::path testProgram(const wchar_t* name) {
     return executableFolder() / name;
 }
 
+bool runningUnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 bool insideTestPrefix() {
     const char* prefix = std::getenv("HUB_TEST_PREFIX");
-    return prefix != nullptr && *prefix != '\0' &&
-           GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr &&
+    return prefix != nullptr && *prefix != '\0' && runningUnderWine() &&
            GetFileAttributesW(L"C:\\hub-test-prefix.txt") != INVALID_FILE_ATTRIBUTES;
 }
 

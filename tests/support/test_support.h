@@ -72,6 +72,9 @@ private:
 // A small program built for the tests (see hub_add_test_program), beside the test executable.
 std::filesystem::path testProgram(const wchar_t* name);
 
+// True when running under Wine rather than Windows.
+bool runningUnderWine();
+
 // True only inside the build's own Wine prefix, as started by the test harness: the harness
 // names the prefix in HUB_TEST_PREFIX and the prefix carries a marker file.
 bool insideTestPrefix();

@@ -6,8 +6,9 @@
 // It unpacks stored and deflated zip entries (names in UTF-8 or code page 437, sizes in the
 // local header or in a data descriptor), checks every size and CRC, and, like the real tool,
 // refuses entries with absolute paths, drive letters or ".." components. Every name is checked
-// before anything is written. Exit code 0 on success, 1 for an archive that is damaged,
-// refused or unsupported, 2 for any other command line.
+// before anything is written. With HUB_TAR_STANDIN_PAUSE set it waits forever before it starts,
+// as a slow extraction that only ending the process stops. Exit code 0 on success, 1 for an archive
+// that is damaged, refused or unsupported, 2 for any other command line.
 
 #include "util/unique_handle.h"
 
@@ -307,6 +308,9 @@ int wmain(int argc, wchar_t** argv) {
     if (argc != 5 || std::wstring_view(argv[1]) != L"-xf" || std::wstring_view(argv[3]) != L"-C") {
         std::fputs("usage: tar.exe -xf ARCHIVE -C FOLDER\n", stderr);
         return 2;
+    }
+    if (GetEnvironmentVariableW(L"HUB_TAR_STANDIN_PAUSE", nullptr, 0) > 0) {
+        Sleep(INFINITE);
     }
     try {
         extract(argv[2], argv[4]);

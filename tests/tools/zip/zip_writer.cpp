@@ -173,4 +173,10 @@ void writeZip(const std::filesystem::path& file, const FileTree& tree, ZipEntryO
     zip.finish();
 }
 
+void serveArchive(HttpsTestServer& server, std::string_view path, const FileTree& tree) {
+    const TempFolder scratch;
+    writeZip(scratch / L"archive.zip", tree);
+    server.answer(path, {.body = readFile(scratch / L"archive.zip")});
+}
+
 } // namespace hub::test

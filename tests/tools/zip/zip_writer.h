@@ -1,5 +1,6 @@
 #pragma once
 
+#include "harness/https_test_server.h"
 #include "support/test_files.h"
 
 #include <cstdint>
@@ -44,5 +45,8 @@ private:
 // same options.
 void writeZip(const std::filesystem::path& file, const FileTree& tree,
               ZipEntryOptions options = {});
+
+// Lets the server answer the path with a zip archive of the tree.
+void serveArchive(HttpsTestServer& server, std::string_view path, const FileTree& tree);
 
 } // namespace hub::test

@@ -10,4 +10,8 @@ namespace hub {
 // "unable to locate a Windows user folder".
 std::filesystem::path knownFolderPath(const GUID& folderId);
 
+// The user's Desktop folder, created when it is missing; fails with "Unable to locate the
+// Windows Desktop folder.".
+std::filesystem::path desktopFolder();
+
 } // namespace hub

@@ -1,4 +1,4 @@
-#include "app/executable_folder.h"
+#include "util/executable_folder.h"
 
 #include <windows.h>
 

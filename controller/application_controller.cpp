@@ -64,10 +64,12 @@ ApplicationController::Impl::~Impl() {
     if (worker.joinable()) {
         worker.join();
     }
+    // A downloaded update is handed over before the wait for a catalog request, which can take
+    // as long as the request's time-out: a user who ends the process meanwhile keeps the update.
+    updater.applyUpdateOnExit();
     if (catalogThread.joinable()) {
         catalogThread.join();
     }
-    updater.applyUpdateOnExit();
 }
 
 bool ApplicationController::Impl::isBusy() const {

@@ -21,6 +21,13 @@ git -C "$scratch" fetch -q "$repo" "$commit"
 git -C "$scratch" checkout -q -f --detach "$commit"
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$scratch" -B "$build" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
+[ -d "$scratch/web/node_modules" ] || (cd "$scratch/web" && npm ci --no-audit --no-fund >/dev/null)
+# A fault only counts as caught by a failed build when the commit itself builds.
+if ! cmake --build "$build" --parallel "$jobs" >"$scratch/build.log" 2>&1; then
+    echo "the commit itself does not build: see $scratch/build.log" >&2
+    exit 1
+fi
+sh "$repo/tests/harness/prepare-prefix.sh" "$build" >/dev/null
 
 # Runs the tests matching the ctest selection in $@; prints the first failure's name.
 first_failure() {

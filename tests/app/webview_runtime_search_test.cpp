@@ -11,32 +11,21 @@ namespace {
 // variables by their names. Every runtime library exists but those in a folder named "gone".
 using Values = std::map<std::wstring, std::wstring>;
 const std::wstring machine = L"HKLM", user = L"HKCU";
-const std::wstring stable =
-    L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
-const std::wstring canary =
-    L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{65C35B14-6C1D-4122-AC46-7148CC9D6497}";
+// The updater's records of the stable and canary runtimes, and the WebView2 group policies.
+const std::wstring clientState = L"\\Software\\Microsoft\\EdgeUpdate\\ClientState\\";
+const std::wstring stable = clientState + L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}|EBWebView";
+const std::wstring canary = clientState + L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}|EBWebView";
+const std::wstring policies = L"\\Software\\Policies\\Microsoft\\Edge\\WebView2\\";
 const std::wstring machineStable = L"C:\\PF\\EdgeWebView\\Application\\120.0.2210.91";
 const std::wstring userStable = L"C:\\Users\\u\\EdgeWebView\\Application\\121.0.1.0";
 const std::wstring userCanary = L"C:\\Users\\u\\Edge SxS\\Application\\125.0.0.1";
 const std::wstring fixed = L"D:\\Fixed\\118.0.1";
 
-// The updater's record of a runtime in a channel.
-Values::value_type installed(const std::wstring& hive, const std::wstring& channel,
-                             const std::wstring& folder) {
-    return {hive + L"\\" + channel + L"|EBWebView", folder};
-}
-
-// A WebView2 group policy for an application ("*": every one).
-Values::value_type policy(const std::wstring& hive, const std::wstring& name,
-                          const std::wstring& application, const std::wstring& value) {
-    return {hive + L"\\Software\\Policies\\Microsoft\\Edge\\WebView2\\" + name + L"|" + application,
-            value};
-}
-
 // Stable in both hives (the user's newer) and canary for the user, besides the given values.
 Values installs(Values values = {}) {
-    values.insert({installed(user, canary, userCanary), installed(machine, stable, machineStable),
-                   installed(user, stable, userStable)});
+    values.insert({{user + canary, userCanary},
+                   {machine + stable, machineStable},
+                   {user + stable, userStable}});
     return values;
 }
 
@@ -55,14 +44,14 @@ TEST(WebViewRuntimeSearch, FollowsOverridesChannelsAndVersions) {
     };
     const Row rows[] = {
         {"nothing installed", {}, L""},
-        {"stable, machine-wide", {installed(machine, stable, machineStable)}, machineStable},
-        {"too old", {installed(machine, stable, L"C:\\x\\86.0.615.99")}, L""},
-        {"not a version", {installed(machine, stable, L"C:\\x\\120.0.2210")}, L""},
-        {"library missing", {installed(user, stable, L"C:\\gone\\120.0.0.0")}, L""},
+        {"stable, machine-wide", {{machine + stable, machineStable}}, machineStable},
+        {"too old", {{machine + stable, L"C:\\x\\86.0.615.99"}}, L""},
+        {"not a version", {{machine + stable, L"C:\\x\\120.0.2210"}}, L""},
+        {"library missing", {{user + stable, L"C:\\gone\\120.0.0.0"}}, L""},
         {"stable before canary, the newer of both hives", installs(), userStable},
         {"canary on request", installs({{L"WEBVIEW2_RELEASE_CHANNEL_PREFERENCE", L"1"}}),
          userCanary},
-        {"canary by policy", installs({policy(machine, L"ChannelSearchKind", L"*", L"1")}),
+        {"canary by policy", installs({{machine + policies + L"ChannelSearchKind|*", L"1"}}),
          userCanary},
         {"only allowed channels", installs({{L"WEBVIEW2_RELEASE_CHANNELS", L"2, 3"}}), userCanary},
         {"fixed version from the environment, data folder too",
@@ -70,16 +59,16 @@ TEST(WebViewRuntimeSearch, FollowsOverridesChannelsAndVersions) {
                    {L"WEBVIEW2_USER_DATA_FOLDER", L"E:\\d"}}),
          fixed, RuntimeKind::FixedVersion, L"E:\\d"},
         {"fixed version beside the executable",
-         installs({policy(user, L"BrowserExecutableFolder", L"Hub.exe", L"runtime")}),
+         installs({{user + policies + L"BrowserExecutableFolder|Hub.exe", L"runtime"}}),
          L"C:\\Program\\runtime", RuntimeKind::FixedVersion},
         {"fixed version missing",
          installs({{L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", L"\\\\server\\gone"}}), L""},
         {"user data folder: the application's before \"*\"",
-         installs({policy(machine, L"UserDataFolder", L"*", L"F:\\all"),
-                   policy(user, L"UserDataFolder", L"Hub.exe", L"F:\\hub")}),
+         installs({{machine + policies + L"UserDataFolder|*", L"F:\\all"},
+                   {user + policies + L"UserDataFolder|Hub.exe", L"F:\\hub"}}),
          userStable, RuntimeKind::Installed, L"F:\\hub"},
         {"no user data folder for every application",
-         installs({policy(machine, L"UserDataFolder", L"*", L"F:\\all")}), userStable},
+         installs({{machine + policies + L"UserDataFolder|*", L"F:\\all"}}), userStable},
     };
     for (const wchar_t* architecture : {L"x64", L"arm64"}) {
         const auto library = [&](const std::wstring& folder) {

@@ -1,12 +1,21 @@
+// The interface's commands: their checks and refusals, hostile messages, and the choice of the
+// simulator and its Community folder.
 #include "controller/controller_fixture.h"
+#include "install/processes.h"
+#include "support/test_support.h"
+#include "util/paths.h"
+
+#include <random>
 
 namespace hub::test {
 
 namespace {
 
-// Every field failure and refusal with nothing installed and nothing selected.
+// Every field failure and refusal with nothing installed and nothing selected, then what
+// succeeds: links of the catalog open, a portable hub has no uninstaller to start.
 TEST_F(ControllerTest, CommandsFailWithTheirExactTexts) {
     start(false);
+    const std::string noFolder = "Select your MSFS Community folder in Settings.";
     const std::pair<json, std::string> rows[]{
         {json::object(), "invalid interface command"},
         {json::array({1}), "invalid interface command"},
@@ -19,75 +28,206 @@ TEST_F(ControllerTest, CommandsFailWithTheirExactTexts) {
         {command("openLink", "url", ""), "url is invalid"},
         {command("openLink", "url", server.url("/contact/x")),
          "This link is not part of the catalog."},
+        {command("refresh"), "This link is not part of the catalog."},
         {command("selectSimulator", "installationId", "a"), "Unknown simulator installation."},
         {command("selectSimulator", "installationId", "custom"),
          "Choose a custom Community folder first."},
         {command("chooseCommunityFolder"), "Folder selection is not available."},
-        {command("install", "componentId", "velmora-weapons-patch"),
-         "Select your MSFS Community folder in Settings."},
+        {installPatch, noFolder},
         {command("uninstall", "componentId", "velmora-weapons-patch"),
          "Weapons Patch is not installed."},
         {command("openFolder", "componentId", "orv-camera"), "Camera System is not installed."},
         {command("launch", "componentId", "orv-camera"), "Camera System cannot be started."},
         {command("stop", "componentId", "orv-camera"), "Camera System is not running."},
         {command("createShortcut", "componentId", "orv-camera"), "Camera System is not installed."},
+        {command("uninstallApplication"), ""},
+        {command("openLink", "url", server.url("/contact/")), ""},
+        {command("openLink", "url", server.url("/privacy-policy/")), ""},
+        {command("openLink", "url", server.url("/")), ""},
+        {command("openLink", "url", server.url("/docs/velmora/vtl-ima#cam-system")), ""},
     };
     for (const auto& [message, error] : rows) {
         SCOPED_TRACE(message.dump());
         EXPECT_EQ(send(message), error);
     }
-    EXPECT_EQ(component("velmora-weapons-patch")["actions"]["install"]["reason"], rows[13].second);
-    EXPECT_NE(send(command("refresh")), "") << "refresh keeps the error";
-    EXPECT_EQ(send(command("uninstallApplication")), "") << "portable: nothing to start";
-    for (const char* path :
-         {"/contact/", "/privacy-policy/", "/", "/docs/velmora/vtl-ima#cam-system"}) {
-        EXPECT_EQ(send(command("openLink", "url", server.url(path))), "") << path;
-    }
     EXPECT_EQ(opened.size(), 4u);
-    controller->handleMessage("{\"type\":\"\xff\"}");
-    const std::string snapshot = controller->snapshot();
-    EXPECT_EQ(snapshot, json::parse(snapshot).dump()) << "sorted keys, compact";
-    EXPECT_NE(snapshot.find("\xEF\xBF\xBD"), std::string::npos) << "invalid UTF-8 replaced";
-    controller->handleMessage("{\"type\":\"" + std::string(5'000'000, 'x'));
-    EXPECT_LT(state()["error"].get<std::string>().size(), 1100u) << "a huge echo is shortened";
+    EXPECT_EQ(component("velmora-weapons-patch")["actions"]["install"]["reason"], noFolder);
 }
 
-// The rules' answers for installed components, in the snapshot and from the commands.
+// The rules' answers for installed components, in the snapshot and from the commands: an
+// application without a receipt has no version, a running one is closed before changes.
 TEST_F(ControllerTest, AvailabilityFollowsStatus) {
     useCommunityFolder();
     makeTree(community, {{"orvantis-aircraft-velmora-weapons/manifest.json",
                           R"({"package_version": "1.0.0"})"},
                          {"orvantis-aircraft-tarsek-weapons/manifest.json", "{}"}});
     const auto cameraFolder = folders.localAppDataFolder / L"Orvantis.CameraSystem";
-    makeTree(cameraFolder, {{"ORV-Camera.exe", "MZ"}});
+    fs::create_directories(cameraFolder);
+    fs::copy_file(testProgram(L"hub_test_child.exe"), cameraFolder / L"ORV-Camera.exe");
     discovered = {installation("msfs2024-steam", community, true)};
     start();
     const json snapshot = state();
     EXPECT_EQ(componentIn(snapshot, "velmora-weapons-patch")["status"], "installed");
     EXPECT_EQ(componentIn(snapshot, "tarsek-weapons-patch")["status"], "updateAvailable");
     EXPECT_EQ(componentIn(snapshot, "quenby-weapons-patch")["actions"]["install"]["allowed"], true);
-    const json app = componentIn(snapshot, "orv-camera");
-    EXPECT_EQ(app["status"], "updateAvailable") << "no receipt, no version";
-    EXPECT_EQ(app["actions"], json::parse(R"({"install": {"allowed": true, "reason": ""},
-        "uninstall": {"allowed": true, "reason": ""}, "launch": {"allowed": true, "reason": ""},
-        "stop": {"allowed": false, "reason": ""}, "openFolder": {"allowed": true, "reason": ""},
+    EXPECT_EQ(componentIn(snapshot, "orv-camera")["status"], "updateAvailable");
+    EXPECT_EQ(componentIn(snapshot, "orv-camera")["actions"], json::parse(R"({
+        "install": {"allowed": true, "reason": ""}, "uninstall": {"allowed": true, "reason": ""},
+        "launch": {"allowed": true, "reason": ""}, "stop": {"allowed": false, "reason": ""},
+        "openFolder": {"allowed": true, "reason": ""},
         "createShortcut": {"allowed": true, "reason": ""}})"));
     EXPECT_EQ(send(command("openFolder", "componentId", "orv-camera")), "");
     EXPECT_EQ(opened.back(), cameraFolder.native());
-
     EXPECT_EQ(send(command("selectSimulator", "installationId", "msfs2024-steam")), "");
+    const std::string elsewhere = "Not available for MSFS 2024.";
     EXPECT_EQ(component("quenby-weapons-patch")["compatible"], false);
-    EXPECT_EQ(component("quenby-weapons-patch")["actions"]["install"]["reason"],
-              "Not available for MSFS 2024.");
-    EXPECT_EQ(send(command("install", "componentId", "quenby-weapons-patch")),
-              "Not available for MSFS 2024.");
+    EXPECT_EQ(component("quenby-weapons-patch")["actions"]["install"]["reason"], elsewhere);
+    EXPECT_EQ(send(command("install", "componentId", "quenby-weapons-patch")), elsewhere);
+
+    const ProcessHandle running =
+        startProcess(cameraFolder / L"ORV-Camera.exe", L"sleep 60000", true);
     fs::remove_all(community);
     now += std::chrono::seconds(3);
     controller->tick();
+    const json app = component("orv-camera");
+    TerminateProcess(running.process.get(), 0);
     EXPECT_EQ(state()["simulator"]["target"]["available"], false);
     EXPECT_EQ(component("velmora-weapons-patch")["status"], "notInstalled");
-    EXPECT_EQ(send(command("install", "componentId", "velmora-weapons-patch")),
-              "The Community folder cannot be found. Check Settings.");
+    EXPECT_EQ(send(installPatch), "The Community folder cannot be found. Check Settings.");
+    EXPECT_EQ(app["actions"]["install"]["reason"], "Close Camera System before updating it.");
+    EXPECT_EQ(app["actions"]["uninstall"]["reason"], "Close Camera System before uninstalling it.");
+    EXPECT_EQ(send(command("install", "componentId", "orv-camera")),
+              app["actions"]["install"]["reason"]);
+    EXPECT_EQ(send(command("launch", "componentId", "orv-camera")),
+              "Camera System cannot be started.");
+    EXPECT_EQ(send(command("stop", "componentId", "orv-camera")), "");
+    EXPECT_EQ(state()["notice"], "Stopping Camera System...");
+}
+
+// Every command with each hostile value in its fields, whole and damaged, then a deep nesting,
+// invalid UTF-8 and a huge broken literal, while an install holds the controller busy (its
+// completion waits for a tick that never comes): nothing escapes, every snapshot is compact
+// JSON with sorted keys, a message that is not JSON sets the error, and no other operation
+// starts.
+TEST_F(ControllerTest, HostileMessagesChangeNothingTheRulesRefuse) {
+    useCommunityFolder();
+    serveArchive(server, patchPath, communityPackageArchive("1.0.0"));
+    start();
+    ASSERT_EQ(send(installPatch), "");
+    const json values[]{nullptr,
+                        7,
+                        true,
+                        json::array(),
+                        json::object(),
+                        "orv-camera",
+                        std::string(70, 'a'),
+                        "tarsek-weapons-patch",
+                        "custom",
+                        ""};
+    std::mt19937 random(20261206);
+    const auto sendText = [&](const std::string& text) {
+        SCOPED_TRACE(text.substr(0, 200));
+        controller->handleMessage(text);
+        const std::string snapshot = controller->snapshot();
+        ASSERT_EQ(snapshot, json::parse(snapshot).dump());
+        EXPECT_TRUE(json::accept(text) || json::parse(snapshot)["error"] != "");
+    };
+    for (const char* type :
+         {"install", "uninstall", "launch", "stop", "openFolder", "createShortcut", "openLink",
+          "selectSimulator", "chooseCommunityFolder", "reload", "cancelOperation", "refresh",
+          "dismissNotice", "dismissError", "uninstallApplication"}) {
+        for (const json& value : values) {
+            json message = command(type);
+            for (const char* field : {"componentId", "url", "installationId"}) {
+                message[field] = value;
+            }
+            const std::string text = message.dump();
+            std::string replaced = text;
+            replaced[random() % text.size()] = static_cast<char>(random() % 256);
+            std::string inserted = text;
+            inserted.insert(random() % text.size(), 1, static_cast<char>(0x80 + random() % 0x80));
+            for (const std::string& sent :
+                 {text, text.substr(0, random() % text.size()), replaced, inserted}) {
+                sendText(sent);
+            }
+        }
+    }
+    sendText(std::string(100'000, '['));
+    sendText("{\"type\":\"\xff\"}");
+    EXPECT_NE(controller->snapshot().find("\xEF\xBF\xBD"), std::string::npos) << "replaced";
+    sendText("{\"type\":\"" + std::string(5'000'000, 'x'));
+    EXPECT_LT(state()["error"].get<std::string>().size(), 1100u) << "a huge echo is shortened";
+    EXPECT_EQ(state()["operation"]["componentId"], "velmora-weapons-patch");
+    EXPECT_EQ(threadStarts, 2) << "no other operation started";
+}
+
+// The stored choice when available, else the first available installation (the settings keep
+// the choice); with nothing found, every field of the target is still there.
+TEST_F(ControllerTest, TheTargetFallsBackInOrder) {
+    const auto store2024 = installation("msfs2024-store", root / L"a", true);
+    const auto steam2020 = installation("msfs2020-steam", root / L"b", false);
+    const auto store2020 = installation("msfs2020-store", root / L"c", true);
+    const std::tuple<std::string, std::vector<SimulatorInstallation>, std::string> rows[]{
+        {"msfs2020-steam", {steam2020, store2020, store2024}, "msfs2024-store"},
+        {"msfs2020-store", {store2024, store2020}, "msfs2020-store"},
+        {"", {steam2020, store2020}, "msfs2020-store"},
+        {"custom", {steam2020}, "msfs2020-steam"},
+        {"msfs2024-store", {}, ""}};
+    for (const auto& [wanted, found, target] : rows) {
+        SCOPED_TRACE(target);
+        saveSettings(folders.settingsFile, {wanted, {}});
+        discovered = found;
+        start();
+        EXPECT_EQ(state()["simulator"]["target"]["id"], target);
+        EXPECT_EQ(loadSettings(folders.settingsFile).simulator, wanted) << "not written back";
+    }
+    EXPECT_EQ(state()["simulator"]["target"], json::parse(R"({"id": "", "family": "", "name": "",
+        "edition": "", "communityFolder": "", "available": false})"));
+    EXPECT_EQ(component("quenby-weapons-patch")["compatible"], true) << "nothing selected";
+    discovered = {store2024, steam2020};
+    start();
+    const auto target = [this] { return state()["simulator"]["target"]["id"]; };
+    EXPECT_EQ(send(command("selectSimulator", "installationId", "msfs2020-steam")), "");
+    EXPECT_EQ(target(), "msfs2024-store") << "unavailable: the fallback";
+    discovered[1].available = true;
+    EXPECT_EQ(send(command("reload")), "");
+    EXPECT_EQ(target(), "msfs2020-steam");
+    start();
+    EXPECT_EQ(target(), "msfs2020-steam") << "after a restart";
+}
+
+// A picked folder, or its Community subfolder, is stored; a cancel keeps the last one; a
+// missing one is stored as unavailable; one inside the hub's or an application's folders is
+// refused, and read as unavailable when stored.
+TEST_F(ControllerTest, TheCustomFolderComesFromTheDialog) {
+    makeTree(root.path(), {{"games/Community/", ""}, {"other/community/Community/", ""}});
+    const std::string inside = "This folder belongs to Orvantis Hub or to an installed "
+                               "application. Choose a Community folder outside it.";
+    const fs::path missing = root / L"missing";
+    const std::tuple<std::optional<fs::path>, std::string, fs::path, bool> rows[]{
+        {root / L"games", "", root / L"games" / L"Community", true},
+        {root / L"other" / L"community", "", root / L"other" / L"community", true},
+        {std::nullopt, "", root / L"other" / L"community", true},
+        {missing, "", missing, false},
+        {folders.dataFolder / L"Downloads", inside, missing, false},
+        {folders.localAppDataFolder / L"Orvantis.CameraSystem" / L"x", inside, missing, false}};
+    start();
+    for (const auto& [picked, error, stored, available] : rows) {
+        SCOPED_TRACE(picked.value_or(L"cancelled"));
+        pickerAnswer = picked;
+        EXPECT_EQ(send(command("chooseCommunityFolder")), error);
+        EXPECT_EQ(loadSettings(folders.settingsFile).customCommunityFolder, stored);
+        EXPECT_EQ(state()["simulator"]["target"]["communityFolder"], pathToUtf8(stored));
+        EXPECT_EQ(state()["simulator"]["customCommunityAvailable"], available);
+    }
+    discovered = {installation("msfs2024-steam", root / L"a", false)};
+    EXPECT_EQ(send(command("reload")), "");
+    EXPECT_EQ(send(command("selectSimulator", "installationId", "msfs2024-steam")), "");
+    EXPECT_EQ(send(command("selectSimulator", "installationId", "custom")), "");
+    EXPECT_EQ(state()["simulator"]["target"]["id"], "custom");
+    saveSettings(folders.settingsFile, {"custom", folders.dataFolder});
+    start();
+    EXPECT_EQ(state()["simulator"]["target"]["available"], false) << "a stored folder inside";
 }
 
 } // namespace

@@ -20,13 +20,9 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 inline SimulatorInstallation installation(const std::string& id, fs::path folder, bool available) {
-    const bool is2024 = id.starts_with("msfs2024");
-    return {id,
-            is2024 ? "msfs2024" : "msfs2020",
-            is2024 ? "MSFS 2024" : "MSFS 2020",
-            "Steam",
-            std::move(folder),
-            available};
+    const std::string family = id.substr(0, 8);
+    return {id,      family, family == "msfs2024" ? "MSFS 2024" : "MSFS 2020",
+            "Steam", folder, available};
 }
 
 inline json command(const char* type, const char* field = nullptr, json value = nullptr) {
@@ -45,6 +41,10 @@ inline json componentIn(const json& snapshot, std::string_view id) {
     }
     return nullptr;
 }
+
+inline const char* const patchPath =
+    "/wp-content/uploads/package/orvantis-velmora-weapons-patch.zip";
+inline const json installPatch = command("install", "componentId", "velmora-weapons-patch");
 
 // A controller on a temporary profile with the local HTTPS test server as the maker's hosts, a
 // clock moved by hand, scripted discovery and folder dialog, shell opening recorded, and every

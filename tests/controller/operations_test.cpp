@@ -1,14 +1,19 @@
+// Operations as the tick reports them, and one session of the whole hub through the headless
+// host.
 #include "controller/controller_fixture.h"
-#include "install/processes.h"
-#include "install/receipt.h"
+#include "harness/headless_host/host_process.h"
 #include "support/test_support.h"
+#include "util/known_folder.h"
+#include "util/paths.h"
+#include "util/text.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
 
 namespace hub::test {
 
 namespace {
-
-constexpr char patchPath[] = "/wp-content/uploads/package/orvantis-velmora-weapons-patch.zip";
-const json installPatch = command("install", "componentId", "velmora-weapons-patch");
 
 // Each outcome of the real engine, reported by the tick; the package catalog's version is
 // applied once it arrives.
@@ -96,24 +101,59 @@ TEST_F(ControllerTest, ThreadsThatCannotStartLeaveNothingRunning) {
     EXPECT_FALSE(controller->isBusy());
 }
 
-// The running-state refresh of the first tick finds the application running.
-TEST_F(ControllerTest, ARunningApplicationIsClosedBeforeChanges) {
-    const auto folder = folders.localAppDataFolder / L"Orvantis.CameraSystem";
-    fs::create_directories(folder);
-    fs::copy_file(testProgram(L"hub_test_child.exe"), folder / L"ORV-Camera.exe");
-    writeReceipt(folder, componentById(buildCatalog(), "orv-camera"));
-    const ProcessHandle running = startProcess(folder / L"ORV-Camera.exe", L"sleep 60000", true);
-    start();
-    controller->tick();
-    const json app = component("orv-camera");
-    TerminateProcess(running.process.get(), 0);
-    EXPECT_EQ(app["status"], "installed");
-    EXPECT_EQ(app["actions"]["install"]["reason"], "Close Camera System before updating it.");
-    EXPECT_EQ(app["actions"]["uninstall"]["reason"], "Close Camera System before uninstalling it.");
-    EXPECT_EQ(send(command("launch", "componentId", "orv-camera")),
-              "Camera System cannot be started.");
-    EXPECT_EQ(send(command("stop", "componentId", "orv-camera")), "");
-    EXPECT_EQ(state()["notice"], "Stopping Camera System...");
+// One session of the hub as the interface drives it, through the headless host: it finds the
+// simulator from its UserCfg.opt, applies the package catalog, and after each message a later
+// snapshot line shows the notice (and the camera no longer running).
+TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
+    HUB_REQUIRE_TEST_PREFIX();
+    const fs::path roaming = root / L"roaming";
+    makeTree(roaming, {{"Microsoft Flight Simulator 2024/UserCfg.opt",
+                        "InstalledPackagesPath \"" + pathToUtf8(root / L"packages") + "\"\n"},
+                       {"../packages/Community/orvantis-aircraft-velmora-weapons/manifest.json",
+                        R"({"package_version": "1.0.0"})"}});
+    server.answer("/downloads/orv-hub/packages.json",
+                  {.body = R"({"velmora-weapons-patch": "1.2.0"})"});
+    serveArchive(server, patchPath, communityPackageArchive("1.2.0"));
+    serveArchive(server, "/downloads/orv-velmora-camera/orv-camera.zip",
+                 {{"ORV-Camera.exe", readFile(testProgram(L"hub_test_child.exe"))}});
+    HostProcess host(testProgram(L"hub_headless_host.exe"),
+                     L"--web-origin " + toWide(server.url("")) + L" --local-app-data \"" +
+                         (root / L"local").native() + L"\" --roaming-app-data \"" +
+                         roaming.native() + L"\"");
+    // Reads snapshot lines until one satisfies the test (at most 240 lines, a minute of ticks).
+    const auto waitFor = [&](const std::function<bool(const json&)>& test) {
+        for (int count = 0; count < 240; ++count) {
+            if (const json snapshot = json::parse(host.readLine()); test(snapshot)) {
+                return snapshot;
+            }
+        }
+        ADD_FAILURE() << "no such snapshot";
+        return json();
+    };
+    EXPECT_EQ(waitFor([](const json& state) {
+                  return componentIn(state, "velmora-weapons-patch")["availableVersion"] == "1.2.0";
+              })["simulator"]["target"]["id"],
+              "msfs2024-steam");
+    const std::pair<json, const char*> steps[]{
+        {installPatch, "Weapons Patch updated to 1.2.0."},
+        {command("install", "componentId", "orv-camera"), "Camera System 0.11.0 installed."},
+        {command("launch", "componentId", "orv-camera"), "Camera System started."},
+        {command("createShortcut", "componentId", "orv-camera"),
+         "Camera System shortcut created on the Desktop."},
+        {command("uninstall", "componentId", "orv-camera"), "Camera System uninstalled."}};
+    for (const auto& [message, notice] : steps) {
+        SCOPED_TRACE(message.dump());
+        host.send(message.dump());
+        waitFor([&](const json& state) {
+            return state["notice"] == notice &&
+                   componentIn(state, "orv-camera")["running"] == false;
+        });
+    }
+    const fs::path shortcut = knownFolderPath(FOLDERID_Desktop) / L"Orvantis Camera System.lnk";
+    EXPECT_TRUE(fs::exists(shortcut));
+    fs::remove(shortcut);
+    EXPECT_EQ(host.close(), 0u);
+    EXPECT_FALSE(fs::exists(root / L"local" / L"Orvantis.CameraSystem"));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <sstream>
@@ -24,34 +25,26 @@ namespace fs = std::filesystem;
 // A valid document with one to four edits (random bytes inserted, bytes dropped or repeated,
 // hostile fragments spliced in) or, one time in eight, random bytes.
 std::string hostileInput(std::mt19937& random, const std::vector<std::string>& seeds) {
-    const auto below = [&](std::size_t bound) { return random() % bound; };
     const auto bytes = [&](std::size_t count) {
         std::string text(count, '\0');
-        for (auto& byte : text) {
-            byte = static_cast<char>(below(256));
-        }
+        std::ranges::generate(text, [&] { return static_cast<char>(random()); });
         return text;
     };
-    if (below(8) == 0) {
-        return bytes(below(64));
+    if (random() % 8 == 0) {
+        return bytes(random() % 64);
     }
     const char* const fragments[]{"\"",           "\\",   "{",  "[[[[[[[[", "\\u0000", "\xC3\x28",
                                   "\xEF\xBB\xBF", "..\\", "C:", "1e9999",   "\r\n"};
-    std::string text = seeds[below(seeds.size())];
-    for (auto edits = 1 + below(4); edits > 0; --edits) {
-        const std::size_t at = below(text.size() + 1);
-        switch (below(4)) {
-        case 0:
-            text.insert(at, bytes(1 + below(4)));
-            break;
-        case 1:
-            text.erase(at, below(8));
-            break;
-        case 2:
-            text.insert(at, text.substr(at, below(16)));
-            break;
-        default:
-            text.insert(at, fragments[below(std::size(fragments))]);
+    std::string text = seeds[random() % seeds.size()];
+    for (auto edits = 1 + random() % 4; edits > 0; --edits) {
+        const std::size_t at = random() % (text.size() + 1);
+        const auto edit = random() % 4;
+        if (edit == 0) {
+            text.erase(at, random() % 8);
+        } else {
+            text.insert(at, edit == 1   ? bytes(1 + random() % 4)
+                            : edit == 2 ? text.substr(at, random() % 16)
+                                        : fragments[random() % std::size(fragments)]);
         }
     }
     return text;

@@ -1,15 +1,122 @@
-// The interface's commands: their checks and refusals, hostile messages, and the choice of the
-// simulator and its Community folder.
-#include "controller/controller_fixture.h"
+// The application controller as the interface drives it: each command's checks and refusals,
+// hostile messages, the choice of the simulator and its Community folder, operations as the tick
+// reports them, and one session of the whole hub through the headless host.
+#include "app/app_folders.h"
+#include "controller/application_controller.h"
+#include "harness/headless_host/host_process.h"
+#include "harness/https_test_server.h"
 #include "install/processes.h"
+#include "settings/settings.h"
+#include "support/test_files.h"
 #include "support/test_support.h"
+#include "util/known_folder.h"
 #include "util/paths.h"
+#include "util/text.h"
+#include "zip_writer.h"
 
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
 #include <random>
 
 namespace hub::test {
 
 namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+SimulatorInstallation installation(const std::string& id, fs::path folder, bool available) {
+    const std::string family = id.substr(0, 8);
+    return {id,      family, family == "msfs2024" ? "MSFS 2024" : "MSFS 2020",
+            "Steam", folder, available};
+}
+
+json command(const char* type, const char* field = nullptr, json value = nullptr) {
+    json message = {{"type", type}};
+    if (field != nullptr) {
+        message[field] = std::move(value);
+    }
+    return message;
+}
+
+json componentIn(const json& snapshot, std::string_view id) {
+    const json& all = snapshot["components"];
+    const auto found =
+        std::ranges::find_if(all, [&](const json& each) { return each["id"] == id; });
+    return found == all.end() ? json() : *found;
+}
+
+const char* const patchPath = "/wp-content/uploads/package/orvantis-velmora-weapons-patch.zip";
+const json installPatch = command("install", "componentId", "velmora-weapons-patch");
+
+// A controller on a temporary profile with the local HTTPS test server as the maker's hosts, a
+// clock moved by hand, scripted discovery and folder dialog, shell opening recorded, and every
+// thread it starts counted when it ends (failingThreadStart makes that start throw instead).
+class ControllerTest : public testing::Test {
+protected:
+    void start(bool withPicker = true) {
+        controller.reset();
+        ControllerOptions options{
+            .origins = {server.url(""), server.url("/docs")},
+            .clock = [this] { return now; },
+            .discover = [this] { return discovered; },
+            .openWithShell = [this](auto target) { opened.emplace_back(target); },
+            .startThread =
+                [this](std::function<void()> body) {
+                    if (threadStarts++ == failingThreadStart) {
+                        throw std::system_error(busyError);
+                    }
+                    return std::thread([this, body = std::move(body)] {
+                        body();
+                        ++threadsEnded;
+                        threadsEnded.notify_all();
+                    });
+                }};
+        FolderPicker picker = [this](const std::wstring&, const fs::path&) { return pickerAnswer; };
+        controller = std::make_unique<ApplicationController>(folders, withPicker ? picker : nullptr,
+                                                             options);
+    }
+    void useCommunityFolder() {
+        fs::create_directories(community);
+        saveSettings(folders.settingsFile, {"custom", community});
+    }
+    json state() const { return json::parse(controller->snapshot()); }
+    std::string send(const json& message) {
+        controller->handleMessage(message.dump());
+        return state()["error"];
+    }
+    json component(std::string_view id) const { return componentIn(state(), id); }
+    // Waits until that many started threads have ended, then ticks.
+    void tickAfterThreads(int count) {
+        for (int seen = threadsEnded; seen < count; seen = threadsEnded) {
+            threadsEnded.wait(seen);
+        }
+        controller->tick();
+    }
+
+    const std::error_code busyError =
+        std::make_error_code(std::errc::resource_unavailable_try_again);
+    TempFolder root;
+    HttpsTestServer server;
+    AppFolders folders = createAppFoldersUnder(root / L"local");
+    fs::path community = root / L"Community";
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    std::vector<SimulatorInstallation> discovered;
+    std::vector<std::wstring> opened;
+    std::optional<fs::path> pickerAnswer;
+    int threadStarts = 0;
+    int failingThreadStart = -1;
+    std::atomic<int> threadsEnded = 0;
+    std::unique_ptr<ApplicationController> controller;
+};
 
 // Every field failure and refusal with nothing installed and nothing selected, then what
 // succeeds: links of the catalog open, a portable hub has no uninstaller to start.
@@ -114,16 +221,9 @@ TEST_F(ControllerTest, HostileMessagesChangeNothingTheRulesRefuse) {
     serveArchive(server, patchPath, communityPackageArchive("1.0.0"));
     start();
     ASSERT_EQ(send(installPatch), "");
-    const json values[]{nullptr,
-                        7,
-                        true,
-                        json::array(),
-                        json::object(),
-                        "orv-camera",
-                        std::string(70, 'a'),
-                        "tarsek-weapons-patch",
-                        "custom",
-                        ""};
+    const json values = {
+        nullptr,      7,        true, json::array(),          json::object(),
+        "orv-camera", "custom", "",   "tarsek-weapons-patch", std::string(70, 'a')};
     std::mt19937 random(20261206);
     const auto sendText = [&](const std::string& text) {
         SCOPED_TRACE(text.substr(0, 200));
@@ -228,6 +328,139 @@ TEST_F(ControllerTest, TheCustomFolderComesFromTheDialog) {
     saveSettings(folders.settingsFile, {"custom", folders.dataFolder});
     start();
     EXPECT_EQ(state()["simulator"]["target"]["available"], false) << "a stored folder inside";
+}
+
+// The tick reports each outcome of the real engine and applies the package catalog once it has
+// arrived; it clears a notice after 6 seconds and reads the installed state every 3 seconds but
+// not during an operation; destruction cancels an operation and waits for it.
+TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
+    useCommunityFolder();
+    server.answer("/downloads/orv-hub/packages.json",
+                  {.body = R"({"velmora-weapons-patch": "1.1.0"})"});
+    serveArchive(server, patchPath, communityPackageArchive("1.1.0"));
+    start();
+    tickAfterThreads(1);
+    EXPECT_EQ(component("velmora-weapons-patch")["availableVersion"], "1.1.0");
+    EXPECT_EQ(send(command("reload")), "");
+    EXPECT_EQ(send(installPatch), "");
+    EXPECT_EQ(state()["operation"], json::parse(R"({"active": true, "componentId":
+        "velmora-weapons-patch", "action": "install", "progress": -1, "message": "Starting"})"));
+    EXPECT_EQ(state()["notice"], "") << "starting clears the notice";
+    EXPECT_EQ(send(command("reload")), "Wait for the current operation to finish.");
+    EXPECT_EQ(component("velmora-weapons-patch")["actions"]["install"]["reason"],
+              "Another operation is in progress.");
+    const std::tuple<std::optional<ScriptedAnswer>, const char*, std::string> outcomes[]{
+        {std::nullopt, "notice", "Weapons Patch 1.1.0 installed."},
+        {std::nullopt, "notice", "Weapons Patch 1.1.0 reinstalled."},
+        {ScriptedAnswer{.status = 404}, "error",
+         "Weapons Patch: The package server returned HTTP 404."},
+        {ScriptedAnswer{.body = "x", .delayMs = 300}, "notice",
+         "Weapons Patch: operation cancelled, nothing was changed."}};
+    int threads = 1;
+    for (const auto& [answer, key, report] : outcomes) {
+        SCOPED_TRACE(report);
+        if (answer) {
+            server.answer(patchPath, *answer);
+        }
+        if (threads > 1) {
+            EXPECT_EQ(send(installPatch), "");
+        }
+        if (answer && answer->delayMs > 0) {
+            EXPECT_EQ(send(command("cancelOperation")), "");
+        }
+        tickAfterThreads(++threads);
+        EXPECT_FALSE(controller->isBusy());
+        EXPECT_EQ(state()[key], report);
+    }
+    EXPECT_EQ(readTree(community / L"orvantis-aircraft-velmora-weapons").size(), 1u);
+    EXPECT_EQ(send(command("uninstall", "componentId", "velmora-weapons-patch")), "");
+    tickAfterThreads(++threads);
+    EXPECT_EQ(state()["notice"], "Weapons Patch uninstalled.");
+
+    EXPECT_EQ(send(command("reload")), "");
+    makeTree(community, {{"orvantis-aircraft-tarsek-weapons/manifest.json", "{}"}});
+    for (const auto& [step, status, notice] :
+         {std::tuple{2999, "notInstalled", "Simulator folders reloaded."},
+          std::tuple{1, "updateAvailable", "Simulator folders reloaded."},
+          std::tuple{3000, "updateAvailable", ""}}) {
+        now += std::chrono::milliseconds(step);
+        controller->tick();
+        EXPECT_EQ(component("tarsek-weapons-patch")["status"], status) << step;
+        EXPECT_EQ(state()["notice"], notice) << step;
+    }
+    server.answer(patchPath, {.body = "x", .delayMs = 200});
+    EXPECT_EQ(send(installPatch), "");
+    fs::remove_all(community / L"orvantis-aircraft-tarsek-weapons");
+    now += std::chrono::seconds(10);
+    controller->tick();
+    EXPECT_EQ(component("tarsek-weapons-patch")["status"], "updateAvailable") << "not during it";
+    controller.reset();
+    EXPECT_EQ(threadsEnded, threads + 1) << "destruction waits for the worker";
+    EXPECT_EQ(readTree(community), (FileTree{})) << "nothing left behind, nothing half installed";
+}
+
+TEST_F(ControllerTest, ThreadsThatCannotStartLeaveNothingRunning) {
+    useCommunityFolder();
+    failingThreadStart = 0;
+    EXPECT_THROW(start(), std::system_error) << "the package catalog thread";
+    failingThreadStart = 1;
+    threadStarts = 0;
+    start();
+    EXPECT_EQ(send(installPatch), std::system_error(busyError).what());
+    EXPECT_FALSE(controller->isBusy());
+}
+
+// One session of the hub as the interface drives it, through the headless host: it finds the
+// simulator from its UserCfg.opt, applies the package catalog, and after each message a later
+// snapshot line shows the notice (and the camera no longer running).
+TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
+    HUB_REQUIRE_TEST_PREFIX();
+    const fs::path roaming = root / L"roaming";
+    makeTree(roaming, {{"Microsoft Flight Simulator 2024/UserCfg.opt",
+                        "InstalledPackagesPath \"" + pathToUtf8(root / L"packages") + "\"\n"},
+                       {"../packages/Community/orvantis-aircraft-velmora-weapons/manifest.json",
+                        R"({"package_version": "1.0.0"})"}});
+    server.answer("/downloads/orv-hub/packages.json",
+                  {.body = R"({"velmora-weapons-patch": "1.2.0"})"});
+    serveArchive(server, patchPath, communityPackageArchive("1.2.0"));
+    serveArchive(server, "/downloads/orv-velmora-camera/orv-camera.zip",
+                 {{"ORV-Camera.exe", readFile(testProgram(L"hub_test_child.exe"))}});
+    HostProcess host(testProgram(L"hub_headless_host.exe"),
+                     L"--web-origin " + toWide(server.url("")) + L" --local-app-data \"" +
+                         (root / L"local").native() + L"\" --roaming-app-data \"" +
+                         roaming.native() + L"\"");
+    // Reads snapshot lines until one passes (at most 240 lines, a minute of ticks).
+    const auto waitFor = [&](const std::function<bool(const json&)>& test) {
+        json snapshot = json::parse(host.readLine());
+        for (int lines = 1; lines < 240 && !test(snapshot); ++lines) {
+            snapshot = json::parse(host.readLine());
+        }
+        EXPECT_TRUE(test(snapshot)) << snapshot.dump();
+    };
+    waitFor([](const json& state) {
+        return state["simulator"]["target"]["id"] == "msfs2024-steam" &&
+               componentIn(state, "velmora-weapons-patch")["availableVersion"] == "1.2.0";
+    });
+    const std::pair<json, const char*> steps[]{
+        {installPatch, "Weapons Patch updated to 1.2.0."},
+        {command("install", "componentId", "orv-camera"), "Camera System 0.11.0 installed."},
+        {command("launch", "componentId", "orv-camera"), "Camera System started."},
+        {command("createShortcut", "componentId", "orv-camera"),
+         "Camera System shortcut created on the Desktop."},
+        {command("uninstall", "componentId", "orv-camera"), "Camera System uninstalled."}};
+    for (const auto& [message, notice] : steps) {
+        SCOPED_TRACE(message.dump());
+        host.send(message.dump());
+        waitFor([&](const json& state) {
+            return state["notice"] == notice &&
+                   componentIn(state, "orv-camera")["running"] == false;
+        });
+    }
+    const fs::path shortcut = knownFolderPath(FOLDERID_Desktop) / L"Orvantis Camera System.lnk";
+    EXPECT_TRUE(fs::exists(shortcut));
+    fs::remove(shortcut);
+    EXPECT_EQ(host.close(), 0u);
+    EXPECT_FALSE(fs::exists(root / L"local" / L"Orvantis.CameraSystem"));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// The application controller as the interface drives it: each command's checks and refusals,
-// hostile messages, the choice of the simulator and its Community folder, operations as the tick
-// reports them, and one session of the whole hub through the headless host.
+// The application controller as the interface drives it, and one session of the whole hub
+// through the headless host.
 #include "app/app_folders.h"
 #include "controller/application_controller.h"
 #include "harness/headless_host/host_process.h"
@@ -211,11 +210,9 @@ TEST_F(ControllerTest, AvailabilityFollowsStatus) {
     EXPECT_EQ(state()["notice"], "Stopping Camera System...");
 }
 
-// Every command with each hostile value in its fields, whole and damaged, then a deep nesting,
-// invalid UTF-8 and a huge broken literal, while an install holds the controller busy (its
-// completion waits for a tick that never comes): nothing escapes, every snapshot is compact
-// JSON with sorted keys, a message that is not JSON sets the error, and no other operation
-// starts.
+// Each command with each hostile value in its fields, whole and damaged, and worse, while an
+// install waiting for a tick holds the controller busy: nothing escapes, snapshots stay compact
+// sorted JSON, text that is not JSON sets the error, and no other operation starts.
 TEST_F(ControllerTest, HostileMessagesChangeNothingTheRulesRefuse) {
     useCommunityFolder();
     serveArchive(server, patchPath, communityPackageArchive("1.0.0"));
@@ -410,9 +407,8 @@ TEST_F(ControllerTest, ThreadsThatCannotStartLeaveNothingRunning) {
     EXPECT_FALSE(controller->isBusy());
 }
 
-// One session of the hub as the interface drives it, through the headless host: it finds the
-// simulator from its UserCfg.opt, applies the package catalog, and after each message a later
-// snapshot line shows the notice (and the camera no longer running).
+// One session through the headless host: it finds the simulator from UserCfg.opt, applies the
+// package catalog, and a later snapshot line shows each message's notice.
 TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
     HUB_REQUIRE_TEST_PREFIX();
     const fs::path roaming = root / L"roaming";

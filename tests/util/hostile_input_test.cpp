@@ -75,8 +75,8 @@ bool remoteVersionsFollowTheRules(std::istream& body) {
     return true;
 }
 
-// 10,000 inputs per reader. Their file overloads only open the file for these readers (the
-// settings tests check that loading never rewrites a file).
+// 10,000 inputs per reader, from memory: each reader's file overload only opens the file and
+// reads it as this text (the settings tests check that loading never rewrites the file).
 TEST(HostileInput, ReadersFailOnlyAsAllowedAndKeepOnlyValidResults) {
     const std::pair<std::vector<std::string>, std::function<bool(std::istream&)>> readers[]{
         {{R"({"velmora-weapons-patch": "1.2.3", "orv-camera": "v2.0.0-beta.1"})"},

@@ -6,6 +6,8 @@
 // leaves everything open until FOLDER\done exists (for a screenshot).
 #include "util/executable_folder.h"
 
+#include "support/test_support.h"
+
 #include <windows.h>
 
 #include <psapi.h>
@@ -23,38 +25,19 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-HWND findWindow(DWORD processId, const wchar_t* className) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window != nullptr;
-         window = FindWindowExW(nullptr, window, className, nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window)) {
-            return window;
-        }
+// Waits on the hub in 1 ms steps until it shows a window of that class.
+HWND waitForWindow(HANDLE hub, const wchar_t* className) {
+    const HWND window = hub::test::waitForWindow(hub, className, nullptr, 1);
+    if (window == nullptr) {
+        std::fprintf(stderr, "the hub ended without a %ls window\n", className);
+        std::exit(1);
     }
-    return nullptr;
+    return window;
 }
 
-// Waits on the process in 1 ms steps until it shows a window of that class.
-HWND waitForWindow(const PROCESS_INFORMATION& hub, const wchar_t* className) {
-    for (;;) {
-        if (const HWND window = findWindow(hub.dwProcessId, className)) {
-            return window;
-        }
-        if (WaitForSingleObject(hub.hProcess, 1) == WAIT_OBJECT_0) {
-            std::fprintf(stderr, "the hub ended without a %ls window\n", className);
-            std::exit(1);
-        }
-    }
-}
-
-PROCESS_INFORMATION startHub(const fs::path& folder) {
-    std::wstring command = L"\"" + (folder / L"OrvantisHub.exe").native() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION hub{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &hub)) {
+HANDLE startHub(const fs::path& folder) {
+    const HANDLE hub = hub::test::startHub(folder);
+    if (hub == nullptr) {
         std::fprintf(stderr, "cannot start the hub\n");
         std::exit(1);
     }
@@ -63,14 +46,12 @@ PROCESS_INFORMATION startHub(const fs::path& folder) {
 
 // Closes the hub's box and window and waits until the window is gone (the next start may run
 // then); the process may still be ending its background work.
-HANDLE closeHub(const PROCESS_INFORMATION& hub, HWND box) {
+void closeHub(HANDLE hub, HWND box) {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     const HWND window = waitForWindow(hub, L"OrvantisHubWindow");
     PostMessageW(window, WM_CLOSE, 0, 0);
-    while (IsWindow(window) && WaitForSingleObject(hub.hProcess, 1) == WAIT_TIMEOUT) {
+    while (IsWindow(window) && WaitForSingleObject(hub, 1) == WAIT_TIMEOUT) {
     }
-    CloseHandle(hub.hThread);
-    return hub.hProcess;
 }
 
 } // namespace
@@ -91,10 +72,10 @@ int main(int argc, char** argv) {
         const HWND box = waitForWindow(hub, L"#32770");
         std::ofstream(signals / L"ready") << "ready\n";
         while (!fs::exists(signals / L"done")) {
-            WaitForSingleObject(hub.hProcess, 50);
+            WaitForSingleObject(hub, 50);
         }
-        const HANDLE process = closeHub(hub, box);
-        WaitForSingleObject(process, INFINITE);
+        closeHub(hub, box);
+        WaitForSingleObject(hub, INFINITE);
         return 0;
     }
 
@@ -109,21 +90,21 @@ int main(int argc, char** argv) {
             std::chrono::duration<double, std::milli>(Clock::now() - started).count());
         if (baseline) {
             PostMessageW(box, WM_COMMAND, IDOK, 0);
-            CloseHandle(hub.hThread);
-            ending.push_back(hub.hProcess);
+            ending.push_back(hub);
             continue;
         }
         if (run == 9) {
             PostMessageW(box, WM_COMMAND, IDOK, 0);
             waitForWindow(hub, L"OrvantisHubWindow");
-            WaitForSingleObject(hub.hProcess, 3000); // idle: only its 250 ms timer runs
+            WaitForSingleObject(hub, 3000); // idle: only its 250 ms timer runs
             PROCESS_MEMORY_COUNTERS_EX memory{};
-            GetProcessMemoryInfo(hub.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+            GetProcessMemoryInfo(hub, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                                  sizeof(memory));
             // Wine leaves PrivateUsage at 0; its committed private bytes are the pagefile usage.
             privateBytes = std::max(memory.PrivateUsage, memory.PagefileUsage);
         }
-        ending.push_back(closeHub(hub, box));
+        closeHub(hub, box);
+        ending.push_back(hub);
     }
     for (const HANDLE process : ending) {
         WaitForSingleObject(process, INFINITE);

@@ -10,29 +10,27 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace hub {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readFile;
-using test::writeFile;
 
 TEST(AppFolders, AreLaidOutUnderLocalAppDataWithTheOlderSettingsCopiedOnce) {
     const test::TempFolder local;
-    const auto hub = local / L"Local" / L"Orvantis" / L"Hub";
-    const auto legacy = local / L"Local" / L"Orvantis_Hub" / L"settings.json";
-    test::makeTree(legacy.parent_path(), {{"settings.json", "old"}});
-    const AppFolders folders = createAppFoldersUnder(local / L"Local");
-    EXPECT_EQ(folders.dataFolder, hub);
-    EXPECT_EQ(folders.localAppDataFolder, local / L"Local");
-    EXPECT_EQ(folders.settingsFile, hub / L"settings.json");
-    EXPECT_EQ(folders.webViewDataFolder, hub / L"WebView2");
-    EXPECT_EQ(folders.logFile, hub / L"hub.log");
+    const auto hub = local / L"Orvantis" / L"Hub";
+    test::makeTree(local.path(), {{"Orvantis_Hub/settings.json", "old"}});
+    const AppFolders folders = createAppFoldersUnder(local.path());
+    EXPECT_EQ((std::vector{folders.dataFolder, folders.localAppDataFolder, folders.settingsFile,
+                           folders.webViewDataFolder, folders.logFile}),
+              (std::vector{hub, local.path(), hub / L"settings.json", hub / L"WebView2",
+                           hub / L"hub.log"}));
     EXPECT_EQ(test::readTree(hub), (test::FileTree{{"settings.json", "old"}}));
-    writeFile(folders.settingsFile, "mine");
-    createAppFoldersUnder(local / L"Local");
-    EXPECT_EQ(readFile(folders.settingsFile), "mine");
-    writeFile(local / L"file", "a file where a folder belongs");
+    test::writeFile(folders.settingsFile, "mine");
+    createAppFoldersUnder(local.path());
+    EXPECT_EQ(test::readFile(folders.settingsFile), "mine");
+    test::writeFile(local / L"file", "a file where a folder belongs");
     EXPECT_THROW(createAppFoldersUnder(local / L"file"), fs::filesystem_error);
 }
 
@@ -48,7 +46,6 @@ TEST(AppFoldersInProfile, UseTheUsersLocalAppData) {
 }
 
 TEST(ExecutableFolder, ResourcesAreFoundBesideTheExecutableFirst) {
-    EXPECT_TRUE(fs::is_regular_file(executableFolder() / L"app_tests.exe"));
     const test::TempFolder executable;
     const test::TempFolder current;
     const struct Restore {
@@ -59,7 +56,7 @@ TEST(ExecutableFolder, ResourcesAreFoundBesideTheExecutableFirst) {
     EXPECT_EQ(findResourceFolder(executable.path(), L"ui"), executable / L"ui") << "neither";
     fs::create_directory(current / L"ui");
     EXPECT_TRUE(fs::equivalent(findResourceFolder(executable.path(), L"ui"), current / L"ui"));
-    writeFile(executable / L"ui", "");
+    test::writeFile(executable / L"ui", "");
     EXPECT_EQ(findResourceFolder(executable.path(), L"ui"), executable / L"ui");
 }
 

@@ -17,7 +17,7 @@
 namespace hub {
 namespace {
 
-using test::TempFolder;
+using test::waitForWindow;
 
 // Starts the real program from a folder of its own and answers its message boxes.
 class HubProgram : public testing::Test {
@@ -37,55 +37,19 @@ protected:
         }
     }
 
-    void giveInterface() { test::makeTree(folder_.path(), {{"ui/index.html", "<html></html>"}}); }
-
     HANDLE start(const wchar_t* runtimeFolder = nullptr) {
         SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", runtimeFolder);
-        std::wstring command = L"\"" + (folder_ / L"OrvantisHub.exe").native() + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process{};
-        const BOOL created = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                                            nullptr, folder_.path().c_str(), &startup, &process);
+        started_.emplace_back(test::startHub(folder_.path()));
         SetEnvironmentVariableW(L"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", nullptr);
-        EXPECT_TRUE(created);
-        CloseHandle(process.hThread);
-        processIds_.push_back(process.dwProcessId);
-        return started_.emplace_back(process.hProcess).get();
+        return started_.back().get(); // null fails the first wait for a window
     }
 
-    // The first visible top-level window of that class (and caption) of the process; null when
-    // the process ended without one. Waits on the process between looks.
-    static HWND waitForWindow(HANDLE process, const wchar_t* className, const wchar_t* caption) {
-        for (int look = 0; look < 800; ++look) {
-            if (const HWND window = findWindow(GetProcessId(process), className, caption)) {
-                return window;
-            }
-            if (WaitForSingleObject(process, 25) == WAIT_OBJECT_0) {
-                return nullptr;
-            }
-        }
-        return nullptr;
-    }
-
-    static HWND findWindow(DWORD processId, const wchar_t* className, const wchar_t* caption) {
-        for (HWND window = FindWindowExW(nullptr, nullptr, className, caption); window != nullptr;
-             window = FindWindowExW(nullptr, window, className, caption)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId && IsWindowVisible(window)) {
-                return window;
-            }
-        }
-        return nullptr;
-    }
-
-    // Reads a message box's text and presses its button.
-    static std::wstring answer(HWND box, int button) {
-        wchar_t text[512] = {};
+    // Reads a message box's text and presses OK.
+    static std::wstring answer(HWND box) {
+        wchar_t text[512] = L"no box";
         GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 512);
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
         return text;
     }
 
@@ -96,35 +60,31 @@ protected:
         return code;
     }
 
-    TempFolder folder_;
+    test::TempFolder folder_;
     std::vector<UniqueHandle> started_;
-    std::vector<DWORD> processIds_;
 };
 
+// A start while the window is open leaves at once; once that window is gone a new start runs,
+// even while the first process still ends its work.
 TEST_F(HubProgram, WithoutRuntimeReportsItAndKeepsTheWindowThenASecondStartLeaves) {
-    giveInterface();
-    const HANDLE hub = start();
-    const HWND box = waitForWindow(hub, L"#32770", L"Orvantis Hub");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(answer(box, IDOK), L"WebView2 Runtime is missing or could not start.");
-    const HWND window = waitForWindow(hub, L"OrvantisHubWindow", L"Orvantis Hub");
-    ASSERT_NE(window, nullptr);
-
-    const HANDLE second = start();
-    EXPECT_EQ(exitCode(second), 0u);
-    EXPECT_EQ(findWindow(processIds_.back(), L"OrvantisHubWindow", nullptr), nullptr);
-
-    // Once the window is gone a new start runs, even while the first one still ends its work.
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    while (IsWindow(window) && WaitForSingleObject(hub, 25) == WAIT_TIMEOUT) {
+    test::makeTree(folder_.path(), {{"ui/index.html", "<html></html>"}});
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "first start" : "start after the window closed");
+        const HANDLE hub = start();
+        EXPECT_EQ(answer(waitForWindow(hub, L"#32770", L"Orvantis Hub")),
+                  L"WebView2 Runtime is missing or could not start.");
+        const HWND window = waitForWindow(hub, L"OrvantisHubWindow");
+        ASSERT_NE(window, nullptr);
+        if (first) {
+            EXPECT_EQ(exitCode(start()), 0u) << "a start beside the open window";
+        }
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        while (IsWindow(window) && WaitForSingleObject(hub, 25) == WAIT_TIMEOUT) {
+        }
     }
-    const HANDLE third = start();
-    const HWND thirdBox = waitForWindow(third, L"#32770", L"Orvantis Hub");
-    ASSERT_NE(thirdBox, nullptr);
-    answer(thirdBox, IDOK);
-    PostMessageW(waitForWindow(third, L"OrvantisHubWindow", nullptr), WM_CLOSE, 0, 0);
-    EXPECT_EQ(exitCode(hub), 0u);
-    EXPECT_EQ(exitCode(third), 0u);
+    for (const auto& process : started_) {
+        EXPECT_EQ(exitCode(process.get()), 0u);
+    }
     EXPECT_FALSE(std::filesystem::exists(folder_ / L"orv-hub-error.log"));
 }
 
@@ -132,27 +92,25 @@ TEST_F(HubProgram, StartFailuresAreLoggedShownAndEndTheProcess) {
     const std::wstring runtime = (executableFolder() / L"fake-webview2").native();
     struct Row {
         const char* name;
-        bool interface;
-        const wchar_t* runtimeFolder;
+        const wchar_t* runtimeFolder; // given with the interface; none: no interface either
         std::string message;
     };
     const Row rows[] = {
-        {"no interface", false, nullptr,
+        {"no interface", nullptr,
          "React interface not found in '" + pathToUtf8(folder_ / L"ui") + "'"},
         // The window exists by then: it must be gone before the box, not reached from its loop.
-        {"runtime refuses at once", true, runtime.c_str(), "unable to initialize WebView2"},
+        {"runtime refuses at once", runtime.c_str(), "unable to initialize WebView2"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        if (row.interface) {
-            giveInterface();
+        if (row.runtimeFolder != nullptr) {
+            test::makeTree(folder_.path(), {{"ui/index.html", "<html></html>"}});
         }
         test::writeFile(folder_ / L"orv-hub-error.log", "an earlier failure\n");
         const HANDLE hub = start(row.runtimeFolder);
         const HWND box = waitForWindow(hub, L"#32770", L"Orvantis Hub - startup error");
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(findWindow(GetProcessId(hub), L"OrvantisHubWindow", nullptr), nullptr);
-        EXPECT_EQ(answer(box, IDOK), toWide(row.message));
+        EXPECT_EQ(test::findWindow(GetProcessId(hub), L"OrvantisHubWindow"), nullptr);
+        EXPECT_EQ(answer(box), toWide(row.message));
         EXPECT_EQ(exitCode(hub), 1u);
         EXPECT_EQ(test::readFile(folder_ / L"orv-hub-error.log"), row.message + "\n");
     }
@@ -160,13 +118,10 @@ TEST_F(HubProgram, StartFailuresAreLoggedShownAndEndTheProcess) {
 
 TEST(SingleInstance, OneClaimPerNameAndAnElevatedHolderCounts) {
     const std::wstring name = L"Local\\OrvantisHub.Test." + std::to_wstring(GetCurrentProcessId());
-    {
-        SingleInstance first(name);
-        EXPECT_FALSE(first.anotherRunning());
-        EXPECT_TRUE(SingleInstance(name).anotherRunning());
-        first.release();
-        EXPECT_FALSE(SingleInstance(name).anotherRunning());
-    }
+    SingleInstance first(name);
+    EXPECT_TRUE(SingleInstance(name).anotherRunning());
+    first.release();
+    EXPECT_FALSE(SingleInstance(name).anotherRunning());
     // A mutex that nobody may open, as one made by an elevated hub is to a normal one.
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(

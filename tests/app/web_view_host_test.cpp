@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,81 +41,62 @@ TEST_F(WebViewHostTest, CompletesTheViewAndLetsGoOfEverythingAtTheEnd) {
     EXPECT_EQ(view_.mappedFolder, L"C:\\hub\\ui");
     EXPECT_EQ(view_.accessKind, COREWEBVIEW2_HOST_RESOURCE_ACCESS_KIND_DENY_CORS);
     EXPECT_EQ(view_.navigatedTo, interfaceStartAddress);
-    EXPECT_TRUE(isInterfaceAddress(interfaceStartAddress));
-    ASSERT_TRUE(view_.navigation && view_.message && view_.newWindow);
     host->publishState();
     EXPECT_EQ(view_.posted, std::vector<std::wstring>{L"{\"snapshot\":\"\u00e9\"}"});
-
     host.reset();
     EXPECT_EQ(view_.removed, (std::vector<INT64>{34, 7, 44}));
     EXPECT_TRUE(controller_.closed);
-    EXPECT_EQ(controller_.references, 1u);
-    EXPECT_EQ(view_.references, 1u);
-    EXPECT_EQ(view_.settings.references, 1u);
+    EXPECT_EQ((std::array{controller_.references, view_.references, view_.settings.references}),
+              (std::array<ULONG, 3>{1, 1, 1}));
     EXPECT_TRUE(errors_.empty());
 }
 
-TEST_F(WebViewHostTest, ObeysOnlyReadableMessagesFromTheInterface) {
-    const std::wstring page = std::wstring(interfaceStartAddress);
+// Only the interface page may be navigated to or send commands; each command is answered with a
+// snapshot. No window is ever opened.
+TEST_F(WebViewHostTest, ObeysOnlyTheInterfaceAndOpensNoWindows) {
+    const std::wstring page(interfaceStartAddress);
     struct Row {
         const char* name;
-        std::optional<std::wstring> source, json;
-        HRESULT readResult;
-        bool obeyed;
+        std::optional<std::wstring> address;
+        bool navigates = false, obeyed = false;
+        std::optional<std::wstring> json = L"{\"type\":\"refresh\"}";
+        HRESULT readResult = S_OK;
     };
     const Row rows[] = {
-        {"from the interface", page, L"{\"type\":\"refresh\"}", S_OK, true},
-        {"from another host", L"https://hub-interface.orvantis.example.evil/", L"{}", S_OK, false},
-        {"from a page without an address", std::nullopt, L"{}", S_OK, false},
-        {"unreadable text", page, std::nullopt, E_FAIL, false},
-        {"no text", page, std::nullopt, S_OK, false},
+        {"interface page", page, true, true},
+        {"no command text", page, true, false, std::nullopt},
+        {"unreadable", page, false, false, std::nullopt, E_FAIL},
+        {"no address", std::nullopt},
+        {"another host", L"https://www.orvantis.example/"},
+        {"plain http", L"http://hub-interface.orvantis.example/index.html"},
+        {"file address", L"file:///C:/hub/ui/index.html"},
+        {"look-alike host", L"https://hub-interface.orvantis.example.evil/"},
+        {"user-info trick", L"https://hub-interface.orvantis.example@evil.example/"},
+        {"port", L"https://hub-interface.orvantis.example:8443/"},
+        {"host alone", L"https://hub-interface.orvantis.example"},
+        {"other case", L"HTTPS://hub-interface.orvantis.example/"},
     };
     auto host = makeHost();
+    ASSERT_TRUE(view_.navigation && view_.message && view_.newWindow);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         messages_.clear();
         view_.posted.clear();
-        FakeArgs args{&messageVtbl};
-        args.source = row.source;
-        args.json = row.json;
-        args.readResult = row.readResult;
-        view_.message->lpVtbl->Invoke(view_.message, view_.face(),
-                                      args.as<ICoreWebView2WebMessageReceivedEventArgs>());
-        EXPECT_EQ(messages_.size(), row.obeyed ? 1u : 0u);
-        EXPECT_EQ(view_.posted.size(), row.obeyed ? 1u : 0u); // the snapshot right after
-        EXPECT_EQ(args.references, 1u);
-    }
-}
-
-TEST_F(WebViewHostTest, AdmitsOnlyTheInterfaceHostAndOpensNoWindows) {
-    struct Row {
-        const char* name;
-        std::optional<std::wstring> address;
-        HRESULT readResult;
-        bool cancelled;
-    };
-    const Row rows[] = {
-        {"interface page", L"https://hub-interface.orvantis.example/index.html", S_OK, false},
-        {"another host", L"https://www.orvantis.example/", S_OK, true},
-        {"plain http", L"http://hub-interface.orvantis.example/index.html", S_OK, true},
-        {"file address", L"file:///C:/hub/ui/index.html", S_OK, true},
-        {"look-alike host", L"https://hub-interface.orvantis.example.evil/", S_OK, true},
-        {"user-info trick", L"https://hub-interface.orvantis.example@evil.example/", S_OK, true},
-        {"port", L"https://hub-interface.orvantis.example:8443/", S_OK, true},
-        {"host alone", L"https://hub-interface.orvantis.example", S_OK, true},
-        {"other case", L"HTTPS://hub-interface.orvantis.example/", S_OK, true},
-        {"address not readable", std::nullopt, E_FAIL, true},
-        {"no address", std::nullopt, S_OK, true},
-    };
-    auto host = makeHost();
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        FakeArgs args{&navigationVtbl};
-        args.uri = row.address;
-        args.readResult = row.readResult;
+        FakeArgs navigation{&navigationVtbl};
+        navigation.uri = row.address;
+        navigation.readResult = row.readResult;
         view_.navigation->lpVtbl->Invoke(view_.navigation, view_.face(),
-                                         args.as<ICoreWebView2NavigationStartingEventArgs>());
-        EXPECT_EQ(args.answer.value_or(FALSE), row.cancelled ? TRUE : FALSE);
+                                         navigation.as<ICoreWebView2NavigationStartingEventArgs>());
+        EXPECT_EQ(navigation.answer.value_or(FALSE), row.navigates ? FALSE : TRUE);
+        FakeArgs message{&messageVtbl};
+        message.source = row.address;
+        message.json = row.json;
+        message.readResult = row.readResult;
+        view_.message->lpVtbl->Invoke(view_.message, view_.face(),
+                                      message.as<ICoreWebView2WebMessageReceivedEventArgs>());
+        EXPECT_EQ(messages_.size(), row.obeyed ? 1u : 0u);
+        EXPECT_EQ(view_.posted.size(), row.obeyed ? 1u : 0u);
+        EXPECT_EQ(navigation.references + message.references, 2u);
     }
     FakeArgs request{&newWindowVtbl};
     view_.newWindow->lpVtbl->Invoke(view_.newWindow, view_.face(),

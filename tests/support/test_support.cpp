@@ -52,6 +52,42 @@ std::filesystem::path testProgram(const wchar_t* name) {
     return executableFolder() / name;
 }
 
+HANDLE startHub(const std::filesystem::path& folder) {
+    std::wstring command = L"\"" + (folder / L"OrvantisHub.exe").native() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION hub{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &hub)) {
+        return nullptr;
+    }
+    CloseHandle(hub.hThread);
+    return hub.hProcess;
+}
+
+HWND findWindow(DWORD processId, const wchar_t* className, const wchar_t* caption) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, className, caption); window != nullptr;
+         window = FindWindowExW(nullptr, window, className, caption)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+HWND waitForWindow(HANDLE process, const wchar_t* className, const wchar_t* caption, DWORD step) {
+    for (;;) {
+        if (const HWND window = findWindow(GetProcessId(process), className, caption)) {
+            return window;
+        }
+        if (WaitForSingleObject(process, step) != WAIT_TIMEOUT) {
+            return nullptr;
+        }
+    }
+}
+
 bool runningUnderWine() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -71,6 +73,17 @@ private:
 
 // A small program built for the tests (see hub_add_test_program), beside the test executable.
 std::filesystem::path testProgram(const wchar_t* name);
+
+// Starts FOLDER\OrvantisHub.exe in FOLDER; its process handle (null when it cannot start).
+HANDLE startHub(const std::filesystem::path& folder);
+
+// The first visible top-level window of that class (and caption, when given) of the process.
+HWND findWindow(DWORD processId, const wchar_t* className, const wchar_t* caption = nullptr);
+
+// Looks for that window every STEP milliseconds, waiting on the process in between; null when the
+// process ends without one.
+HWND waitForWindow(HANDLE process, const wchar_t* className, const wchar_t* caption = nullptr,
+                   DWORD step = 25);
 
 // True when running under Wine rather than Windows.
 bool runningUnderWine();

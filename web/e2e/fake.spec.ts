@@ -1,21 +1,20 @@
 import { expect, test, type Page } from '@playwright/test';
-import type { Snapshot } from '../src/model';
 import { busy, changed, noSimulator, ready } from './fixtures';
-import { deliver, openFake, posted, review, sizes } from './harness';
+import { openFake, posted, review, sizes } from './harness';
 
 const settings = (page: Page) => page.getByRole('button', { name: 'Settings' }).click();
 
-const states: { name: string; snapshot: () => Snapshot; show?: (page: Page) => Promise<unknown> }[] = [
+const states: { name: string; snapshot: typeof ready; show?: (page: Page) => Promise<unknown> }[] = [
   { name: 'no-simulator', snapshot: noSimulator },
   { name: 'no-simulator-settings', snapshot: noSimulator, show: settings },
   { name: 'catalog', snapshot: ready },
   { name: 'section-velmora-details', snapshot: ready, show: async (page) => {
     for (const name of [/^Velmora/, 'Read more about Camera System', 'Show folder']) await page.getByRole('button', { name }).click();
   } },
-  { name: 'installing-messages-simulator-running', snapshot: () => changed(busy('tarsek-weapons-patch', 'update', 42,
-    'Downloading orvantis-tarsek-weapons-patch.zip'), (s) => Object.assign(s, { notice: 'Camera System started.',
+  { name: 'installing', snapshot: () => busy('tarsek-weapons-patch', 'update', 42, 'Downloading orvantis-tarsek-weapons-patch.zip') },
+  { name: 'uninstalling-indeterminate-messages-simulator-running', snapshot: () => changed(busy('velmora-weapons-patch', 'uninstall', -1,
+    'Removing the old version'), (s) => Object.assign(s, { notice: 'Camera System started.',
     error: 'The Community folder cannot be found. Check Settings.', simulator: { ...s.simulator, running: true } })) },
-  { name: 'uninstalling-indeterminate', snapshot: () => busy('velmora-weapons-patch', 'uninstall', -1, 'Removing the old version') },
   { name: 'settings-update-downloading', show: settings, snapshot: () => changed(ready(), (s) => {
     Object.assign(s.simulator, { customCommunityFolder: 'E:\\Flight\\Community', customCommunityAvailable: true });
     s.update = { state: 'downloading', version: '1.1.0', progress: 35, message: 'Downloading update 1.1.0...' };
@@ -32,8 +31,7 @@ for (const size of sizes) {
   test(`every state at ${size.width}x${size.height}`, async ({ page }) => {
     await page.setViewportSize(size);
     for (const state of states) {
-      await openFake(page);
-      await deliver(page, state.snapshot());
+      await openFake(page, state.snapshot());
       await state.show?.(page);
       await review(page, state.name);
     }
@@ -41,8 +39,7 @@ for (const size of sizes) {
 }
 
 test('a confirmation starts on Keep it and Escape closes it unconfirmed; a missing picture shows the placeholder', async ({ page }) => {
-  await openFake(page);
-  await deliver(page, changed(ready(), (s) => { s.components[3].imageUrl = 'not-drawn.jpg'; }));
+  await openFake(page, changed(ready(), (s) => { s.components[3].imageUrl = 'not-drawn.jpg'; }));
   await expect(page.locator('.card-picture').nth(3)).toHaveAttribute('src', 'images/placeholder.svg');
   await page.getByRole('button', { name: 'Uninstall' }).first().click();
   await expect(page.getByRole('button', { name: 'Keep it' })).toBeFocused();

@@ -9,6 +9,7 @@ export type PlayedWebView = { posted: unknown[]; deliver: (data: unknown) => voi
 export const allowed: Availability = { allowed: true, reason: '' };
 export const notApplicable: Availability = { allowed: false, reason: '' };
 export const refused = (reason: string): Availability => ({ allowed: false, reason });
+const busyReason = refused('Another operation is in progress.');
 
 export const noSimulator = (): Snapshot => structuredClone(first) as Snapshot;
 export const changed = (snapshot: Snapshot, change: (s: Snapshot) => void): Snapshot => (change(snapshot), snapshot);
@@ -39,9 +40,7 @@ export const ready = (): Snapshot => changed(noSimulator(), (s) => {
 /** An operation on one component: the others refuse what the busy rule refuses. */
 export const busy = (componentId: string, action: string, progress: number, message: string): Snapshot => changed(ready(), (s) => {
   s.operation = { active: true, componentId, action, progress, message };
-  for (const c of s.components) {
-    for (const name of ['install', 'uninstall', 'launch', 'createShortcut'] as const) {
-      if (c.actions[name].allowed) c.actions[name] = refused('Another operation is in progress.');
-    }
+  for (const { actions } of s.components) {
+    for (const name of ['install', 'uninstall', 'launch', 'createShortcut'] as const) if (actions[name].allowed) actions[name] = busyReason;
   }
 });

@@ -11,17 +11,17 @@ export const uiFolder = join(buildFolder, 'ui');
 export const repository = resolve('..');
 export const sizes = [{ width: 1280, height: 800 }, { width: 1080, height: 680 }];
 
-export async function openFake(page: Page): Promise<void> {
+/** The page with the played web view, showing SNAPSHOT. */
+export async function openFake(page: Page, snapshot: Snapshot): Promise<void> {
   await page.addInitScript({ path: join(repository, 'tests/harness/fake-webview.js') });
   await page.route('http://hub.test/**', (route) => {
     const path = join(uiFolder, new URL(route.request().url()).pathname);
     return route.fulfill(existsSync(path) ? { path } : { status: 404 });
   });
   await page.goto('http://hub.test/index.html');
+  await page.evaluate((data) => (window as unknown as PlayedWebView).deliver(data), snapshot);
 }
 
-export const deliver = (page: Page, snapshot: Snapshot) =>
-  page.evaluate((data) => (window as unknown as PlayedWebView).deliver(data), snapshot);
 export const posted = (page: Page) => page.evaluate(() => (window as unknown as PlayedWebView).posted);
 
 /** axe finds nothing, nothing scrolls sideways, and the screenshot is written for review. */

@@ -44,7 +44,6 @@ test('install with progress, cancel, install again, switch targets', async ({ pa
   const [line] = await once(createInterface({ input: bridge.stdout! }), 'line');
   await page.setViewportSize({ width: 1280, height: 800 });
   await page.goto(String(line).replace('bridge listening on ', ''));
-  await expect(page.getByText('MSFS 2024 · Steam').first()).toBeVisible();
 
   const card = page.getByRole('article', { name: 'Velmora Weapons Patch' });
   await card.getByRole('button', { name: 'Install' }).click();

@@ -1,106 +1,81 @@
+import '../../tests/harness/fake-webview.js';
 import { act, render, screen, within } from '@testing-library/react';
-import userEvent from '@testing-library/user-event';
-import { afterEach, beforeEach, expect, it, vi } from 'vitest';
-import { allowed, busy, component, notApplicable, ready, refused, noSimulator } from '../e2e/fixtures';
+import { beforeEach, expect, it } from 'vitest';
+import { allowed, busy, changed, component, noSimulator, notApplicable, ready, refused, type PlayedWebView } from '../e2e/fixtures';
 import { App } from './App';
-import type { ActionName, Availability, Snapshot, Status } from './model';
-import { parseSnapshot } from './model';
+import type { ActionName, Availability, Status } from './model';
 
-const posted = vi.fn();
-const listeners = new Set<(event: { data: unknown }) => void>();
-beforeEach(() => {
-  posted.mockReset();
-  listeners.clear();
-  Object.assign(window, {
-    chrome: { webview: { postMessage: posted, addEventListener: (_: string, l: never) => listeners.add(l), removeEventListener: () => {} } },
-  });
-});
-afterEach(() => Reflect.deleteProperty(window, 'chrome'));
-
-const deliver = (data: unknown) => act(() => listeners.forEach((listener) => listener({ data })));
+const webView = window as unknown as PlayedWebView;
+beforeEach(() => { webView.posted.length = 0; });
+const deliver = (data: unknown) => act(() => webView.deliver(data));
+const start = (data: unknown) => { render(<App />); deliver(data); };
 const card = () => screen.getByRole('article', { name: 'Velmora Camera System' });
 
-const labels: Record<ActionName, string> = {
-  install: '', uninstall: 'Uninstall', openFolder: 'Open folder', launch: 'Launch', stop: 'Stop',
-  createShortcut: 'Create desktop shortcut',
-};
+const labels: Record<ActionName, string> = { install: '', uninstall: 'Uninstall', openFolder: 'Open folder', launch: 'Launch',
+  stop: 'Stop', createShortcut: 'Create desktop shortcut' };
 const primary: Record<Status, string> = { notInstalled: 'Install', updateAvailable: 'Update', installed: 'Reinstall' };
 const answers: [string, Availability][] = [['allowed', allowed], ['refused', refused('Close it first.')], ['not applicable', notApplicable]];
-const rows = (Object.keys(primary) as Status[]).flatMap((status) =>
-  (Object.keys(labels) as ActionName[]).flatMap((action) =>
-    answers.map(([answer, availability]) => ({ name: `${status} ${action} ${answer}`, status, action, availability }))));
+const rows = (Object.keys(primary) as Status[]).flatMap((status) => (Object.keys(labels) as ActionName[]).flatMap((action) =>
+  answers.map(([answer, availability]) => ({ name: `${status} ${action} ${answer}`, status, action, availability }))));
 
+// Each action of each status, allowed, refused with its reason, or not applicable (not shown).
 it.each(rows)('$name', ({ status, action, availability }) => {
-  render(<App />);
-  const s = ready();
-  const c = component(s, 'orv-camera');
-  c.status = status;
-  Object.assign(c.actions, { install: allowed, uninstall: allowed, openFolder: allowed, launch: allowed, stop: allowed, createShortcut: allowed });
-  c.actions[action] = availability;
-  deliver(s);
+  start(changed(ready(), (s) => {
+    const c = component(s, 'orv-camera');
+    c.status = status;
+    for (const name of Object.keys(labels) as ActionName[]) c.actions[name] = name === action ? availability : allowed;
+  }));
   const button = within(card()).queryByRole('button', { name: labels[action] || primary[status] });
   if (action !== 'install' && availability === notApplicable) return expect(button).toBeNull();
-  if (availability.allowed) expect(button).not.toHaveAttribute('aria-disabled');
-  else expect(button).toHaveAttribute('aria-disabled', 'true');
+  expect(button!.getAttribute('aria-disabled')).toBe(availability.allowed ? null : 'true');
   if (availability.reason) expect(button).toHaveAccessibleDescription(availability.reason);
   if (availability.reason) expect(within(card()).getByText(availability.reason)).toBeVisible();
-  if (!availability.allowed) {
-    posted.mockClear();
-    button!.click();
-    expect(posted).not.toHaveBeenCalled();
-  }
+  webView.posted.length = 0;
+  button!.click();
+  // Uninstall asks first: its command is posted from the confirmation.
+  expect(webView.posted).toEqual(availability.allowed && action !== 'uninstall' ? [{ type: action, componentId: 'orv-camera' }] : []);
 });
 
-it('asks for the first snapshot and posts each command in its shape', async () => {
-  render(<App />);
-  expect(posted).toHaveBeenCalledWith({ type: 'refresh' });
-  const s = ready();
-  Object.assign(s, { notice: 'Camera System started.', error: 'Unable to open D:\\x' });
-  deliver(JSON.stringify(s));
-  const user = userEvent.setup();
-  const clicks: [string, object][] = [
-    ['Update', { type: 'install', componentId: 'tarsek-weapons-patch' }],
-    ['Stop', { type: 'stop', componentId: 'orv-camera' }],
-    ['Create desktop shortcut', { type: 'createShortcut', componentId: 'orv-camera' }],
-    ['Open folder', { type: 'openFolder', componentId: 'velmora-weapons-patch' }],
+it('posts each other command in its shape, and only that', () => {
+  start(Object.assign(ready(), { notice: 'Camera System started.', error: 'Unable to open D:\\x' }));
+  const clicks: [string | RegExp, object?, string?][] = [
     ['Documentation', { type: 'openLink', url: 'https://docs.orvantis.example/velmora/vtl-ima#cam-system' }],
-    ['Dismiss notice', { type: 'dismissNotice' }],
-    ['Dismiss error', { type: 'dismissError' }],
+    [/Website/, { type: 'openLink', url: 'https://www.orvantis.example/' }, 'link'],
+    ['Dismiss notice', { type: 'dismissNotice' }], ['Dismiss error', { type: 'dismissError' }],
+    ['Uninstall'], ['Keep it'], ['Uninstall'], ['Uninstall', { type: 'uninstall', componentId: 'velmora-weapons-patch' }],
+    ['Settings'], [/MSFS 2020/, { type: 'selectSimulator', installationId: 'msfs2020-store' }, 'radio'],
+    ['Reload', { type: 'reload' }],
+    ['Privacy policy', { type: 'openLink', url: 'https://www.orvantis.example/privacy-policy/' }, 'link'],
+    ['Uninstall Orvantis Hub…'], ['Uninstall Orvantis Hub', { type: 'uninstallApplication' }],
   ];
-  for (const [name, message] of clicks) {
-    const [enabled] = screen.getAllByRole('button', { name }).filter((b) => !b.hasAttribute('aria-disabled'));
-    await user.click(enabled);
-    expect(posted).toHaveBeenLastCalledWith(message);
+  for (const [name, message, role = 'button'] of clicks) {
+    webView.posted.length = 0;
+    const [enabled] = within(screen.queryByRole('dialog') ?? document.body).getAllByRole(role, { name })
+      .filter((e) => !e.hasAttribute('aria-disabled'));
+    act(() => enabled.click());
+    expect(webView.posted, String(name)).toEqual(message ? [message] : []);
   }
-  await user.click(screen.getByRole('link', { name: /Website/ }));
-  expect(posted).toHaveBeenLastCalledWith({ type: 'openLink', url: 'https://www.orvantis.example/' });
+  // The choice shown is the host's target until a snapshot says otherwise.
+  expect(screen.getByRole('radio', { name: /MSFS 2024/ })).toBeChecked();
 });
 
-it('announces the start and the end of an operation', () => {
-  render(<App />);
-  deliver(busy('orv-camera', 'update', -1, 'Downloading'));
+it('shows the operation with its progress, indeterminate at -1, and announces its start and end', () => {
+  start(busy('orv-camera', 'update', 42, 'Downloading'));
   expect(screen.getByText('Updating Camera System started.')).toBeInTheDocument();
-  expect(screen.getByRole('progressbar')).not.toHaveAttribute('aria-valuenow');
+  expect(within(card()).getByRole('progressbar')).toHaveAttribute('aria-valuenow', '42');
+  expect(within(card()).getByText('Downloading')).toBeVisible();
+  deliver(busy('orv-camera', 'update', -1, 'Downloading'));
+  expect(within(card()).getByRole('progressbar')).not.toHaveAttribute('aria-valuenow');
   deliver(ready());
   expect(screen.getByText('Updating Camera System ended.')).toBeInTheDocument();
 });
 
-it('ignores what is not a snapshot and keeps the last good one', () => {
-  render(<App />);
-  deliver(noSimulator());
-  const broken = (change: (s: Snapshot) => void) => {
-    const s = noSimulator();
-    change(s);
-    return s;
-  };
-  const malformed = ['{not json', '"text"', 42, null, [], { type: 'refresh' },
-    broken((s) => { s.components[0].status = 'gone' as Status; }),
-    broken((s) => { (s.operation as unknown as Record<string, unknown>).progress = '5'; }),
-    broken((s) => { Reflect.deleteProperty(s.simulator, 'target'); })];
-  for (const data of malformed) {
-    expect(parseSnapshot(data)).toBeNull();
-    deliver(data);
-  }
-  expect(screen.getByText('No simulator selected')).toBeVisible();
-  expect(screen.queryByRole('alert')).toBeNull();
+it('asks for the first snapshot, takes it as JSON text too, and keeps it over anything that is not a snapshot', () => {
+  start(JSON.stringify(ready()));
+  expect(webView.posted).toEqual([{ type: 'refresh' }]);
+  for (const data of ['{not json', '"text"', 42, null, [], { type: 'refresh' },
+    changed(noSimulator(), (s) => { s.components[0].status = 'gone' as Status; }),
+    changed(noSimulator(), (s) => { (s.operation as unknown as Record<string, unknown>).progress = '5'; }),
+    changed(noSimulator(), (s) => { Reflect.deleteProperty(s.simulator, 'target'); })]) deliver(data);
+  expect(screen.getByText('MSFS 2024 · Steam')).toBeVisible();
 });

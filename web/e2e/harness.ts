@@ -1,7 +1,7 @@
 // The interface in Chromium: files served from the build's "ui" folder, window.chrome.webview
 // played by tests/harness/fake-webview.js (posted messages collected, snapshots delivered).
 import { expect, type Page } from '@playwright/test';
-import { existsSync, mkdirSync } from 'node:fs';
+import { existsSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 import type { Snapshot } from '../src/model';
 import type { PlayedWebView } from './fixtures';
@@ -34,6 +34,5 @@ export async function review(page: Page, name: string): Promise<void> {
       .filter((e) => e.scrollWidth > e.clientWidth).map((e) => e.className || e.tagName),
   })), name).toEqual({ violations: [], overflow: [] });
   const { width, height } = page.viewportSize()!;
-  mkdirSync(join(buildFolder, 'screenshots'), { recursive: true });
   await page.screenshot({ path: join(buildFolder, 'screenshots', `${name}-${width}x${height}.png`) });
 }

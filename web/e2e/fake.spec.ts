@@ -1,6 +1,6 @@
 import { expect, test, type Page } from '@playwright/test';
-import { busy, changed, noSimulator, ready } from './fixtures';
-import { openFake, posted, review, sizes } from './harness';
+import { busy, changed, noSimulator, ready, type PlayedWebView } from './fixtures';
+import { openFake, review, sizes } from './harness';
 
 const settings = (page: Page) => page.getByRole('button', { name: 'Settings' }).click();
 
@@ -40,6 +40,6 @@ for (const size of sizes) {
     await expect(page.getByRole('button', { name: 'Keep it' })).toBeFocused();
     await page.keyboard.press('Escape');
     await expect(page.getByRole('dialog')).toHaveCount(0);
-    expect(await posted(page)).toEqual([{ type: 'refresh' }]);
+    expect(await page.evaluate(() => (window as unknown as PlayedWebView).posted)).toEqual([{ type: 'refresh' }]);
   });
 }

@@ -22,8 +22,6 @@ export async function openFake(page: Page, snapshot: Snapshot): Promise<void> {
   await page.evaluate((data) => (window as unknown as PlayedWebView).deliver(data), snapshot);
 }
 
-export const posted = (page: Page) => page.evaluate(() => (window as unknown as PlayedWebView).posted);
-
 /** axe finds nothing, nothing scrolls sideways, and the screenshot is written for review. */
 export async function review(page: Page, name: string): Promise<void> {
   await page.addScriptTag({ path: resolve('node_modules/axe-core/axe.min.js') });

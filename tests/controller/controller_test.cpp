@@ -1,6 +1,5 @@
 // The application controller as the interface drives it, and one session of the whole hub
 // through the headless host.
-#include "app/app_folders.h"
 #include "controller/application_controller.h"
 #include "harness/headless_host/host_process.h"
 #include "harness/https_test_server.h"
@@ -17,10 +16,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-#include <atomic>
 #include <memory>
 #include <random>
+#include <semaphore>
 
 namespace hub::test {
 
@@ -30,9 +28,7 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 SimulatorInstallation installation(const std::string& id, fs::path folder, bool available) {
-    const std::string family = id.substr(0, 8);
-    return {id,      family, family == "msfs2024" ? "MSFS 2024" : "MSFS 2020",
-            "Steam", folder, available};
+    return {id, id.substr(0, 8), "MSFS " + id.substr(4, 4), "Steam", folder, available};
 }
 
 json command(const char* type, const char* field = nullptr, json value = nullptr) {
@@ -56,11 +52,11 @@ const char* const patchPath = "/wp-content/uploads/package/orvantis-velmora-weap
 const json installPatch = command("install", "componentId", "velmora-weapons-patch");
 
 // A controller on a temporary profile with the local HTTPS test server as the maker's hosts, a
-// clock moved by hand, scripted discovery and folder dialog, shell opening recorded, and every
-// thread it starts counted when it ends (failingThreadStart makes that start throw instead).
+// clock moved by hand, scripted discovery and folder dialog, shell opening recorded, and each
+// thread it starts counted, released when it ends (failingThreadStart makes that start throw).
 class ControllerTest : public testing::Test {
 protected:
-    void start(bool withPicker = true) {
+    void start() {
         controller.reset();
         ControllerOptions options{
             .origins = {server.url(""), server.url("/docs")},
@@ -74,13 +70,10 @@ protected:
                     }
                     return std::thread([this, body = std::move(body)] {
                         body();
-                        ++threadsEnded;
-                        threadsEnded.notify_all();
+                        threadEnded.release();
                     });
                 }};
-        FolderPicker picker = [this](const std::wstring&, const fs::path&) { return pickerAnswer; };
-        controller = std::make_unique<ApplicationController>(folders, withPicker ? picker : nullptr,
-                                                             options);
+        controller = std::make_unique<ApplicationController>(folders, picker, options);
     }
     void useCommunityFolder() {
         fs::create_directories(community);
@@ -92,11 +85,8 @@ protected:
         return state()["error"];
     }
     json component(std::string_view id) const { return componentIn(state(), id); }
-    // Waits until that many started threads have ended, then ticks.
-    void tickAfterThreads(int count) {
-        for (int seen = threadsEnded; seen < count; seen = threadsEnded) {
-            threadsEnded.wait(seen);
-        }
+    void tickAfterAThread() {
+        threadEnded.acquire();
         controller->tick();
     }
 
@@ -110,16 +100,18 @@ protected:
     std::vector<SimulatorInstallation> discovered;
     std::vector<std::wstring> opened;
     std::optional<fs::path> pickerAnswer;
+    FolderPicker picker = [this](auto&, auto&) { return pickerAnswer; };
     int threadStarts = 0;
     int failingThreadStart = -1;
-    std::atomic<int> threadsEnded = 0;
+    std::counting_semaphore<> threadEnded{0};
     std::unique_ptr<ApplicationController> controller;
 };
 
 // Every field failure and refusal with nothing installed and nothing selected, then what
 // succeeds: links of the catalog open, a portable hub has no uninstaller to start.
 TEST_F(ControllerTest, CommandsFailWithTheirExactTexts) {
-    start(false);
+    picker = nullptr;
+    start();
     const std::string noFolder = "Select your MSFS Community folder in Settings.";
     const std::pair<json, std::string> rows[]{
         {json::object(), "invalid interface command"},
@@ -164,19 +156,16 @@ TEST_F(ControllerTest, CommandsFailWithTheirExactTexts) {
 TEST_F(ControllerTest, AvailabilityFollowsStatus) {
     useCommunityFolder();
     makeTree(community, {{"orvantis-aircraft-velmora-weapons/manifest.json",
-                          R"({"package_version": "1.0.0"})"},
-                         {"orvantis-aircraft-tarsek-weapons/manifest.json", "{}"}});
+                          R"({"package_version": "1.0.0"})"}});
     const auto cameraFolder = folders.localAppDataFolder / L"Orvantis.CameraSystem";
     fs::create_directories(cameraFolder);
     fs::copy_file(testProgram(L"hub_test_child.exe"), cameraFolder / L"ORV-Camera.exe");
     discovered = {installation("msfs2024-steam", community, true)};
     start();
-    const json snapshot = state();
-    EXPECT_EQ(componentIn(snapshot, "velmora-weapons-patch")["status"], "installed");
-    EXPECT_EQ(componentIn(snapshot, "tarsek-weapons-patch")["status"], "updateAvailable");
-    EXPECT_EQ(componentIn(snapshot, "quenby-weapons-patch")["actions"]["install"]["allowed"], true);
-    EXPECT_EQ(componentIn(snapshot, "orv-camera")["status"], "updateAvailable");
-    EXPECT_EQ(componentIn(snapshot, "orv-camera")["actions"], json::parse(R"({
+    EXPECT_EQ(component("velmora-weapons-patch")["status"], "installed");
+    EXPECT_EQ(component("quenby-weapons-patch")["actions"]["install"]["allowed"], true);
+    EXPECT_EQ(component("orv-camera")["status"], "updateAvailable");
+    EXPECT_EQ(component("orv-camera")["actions"], json::parse(R"({
         "install": {"allowed": true, "reason": ""}, "uninstall": {"allowed": true, "reason": ""},
         "launch": {"allowed": true, "reason": ""}, "stop": {"allowed": false, "reason": ""},
         "openFolder": {"allowed": true, "reason": ""},
@@ -209,14 +198,20 @@ TEST_F(ControllerTest, AvailabilityFollowsStatus) {
     EXPECT_EQ(state()["notice"], "Stopping Camera System...");
 }
 
-// Each command with each hostile value in its fields, whole, cut short or with a byte replaced,
-// and worse, while an
-// install waiting for a tick holds the controller busy: nothing escapes, snapshots stay compact
-// sorted JSON, text that is not JSON sets the error, and no other operation starts.
-TEST_F(ControllerTest, HostileMessagesChangeNothingTheRulesRefuse) {
+// A thread that cannot start fails the start or the command, and leaves the controller idle.
+// Then each command with each hostile value in its fields, whole, cut short or with a byte
+// replaced, and worse, while an install waiting for a tick holds the controller busy: nothing
+// escapes, snapshots stay compact sorted JSON, text that is not JSON sets the error, and no
+// other operation starts.
+TEST_F(ControllerTest, FailedThreadsAndHostileMessagesChangeNothingTheRulesRefuse) {
     useCommunityFolder();
     serveArchive(server, patchPath, communityPackageArchive("1.0.0"));
+    failingThreadStart = 0;
+    EXPECT_THROW(start(), std::system_error) << "the package catalog thread";
+    failingThreadStart = 2;
     start();
+    EXPECT_EQ(send(installPatch), std::system_error(busyError).what());
+    EXPECT_FALSE(controller->isBusy());
     ASSERT_EQ(send(installPatch), "");
     std::mt19937 random(20261206);
     std::vector<std::string> texts{std::string(100'000, '[')};
@@ -247,7 +242,7 @@ TEST_F(ControllerTest, HostileMessagesChangeNothingTheRulesRefuse) {
     controller->handleMessage("{\"type\":\"" + std::string(5'000'000, 'x'));
     EXPECT_LT(state()["error"].get<std::string>().size(), 1100u) << "a huge echo is shortened";
     EXPECT_EQ(state()["operation"]["componentId"], "velmora-weapons-patch");
-    EXPECT_EQ(threadStarts, 2) << "no other operation started";
+    EXPECT_EQ(threadStarts, 4) << "no other operation started";
 }
 
 // The stored choice when available, else the first available installation (the settings keep
@@ -320,19 +315,21 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
     server.answer("/downloads/orv-hub/packages.json",
                   {.body = R"({"velmora-weapons-patch": "1.1.0"})"});
     serveArchive(server, patchPath, communityPackageArchive("1.1.0"));
+    makeTree(community, {{"orvantis-aircraft-velmora-weapons/manifest.json",
+                          R"({"package_version": "1.0.0"})"}});
     start();
-    tickAfterThreads(1);
+    tickAfterAThread();
     EXPECT_EQ(component("velmora-weapons-patch")["availableVersion"], "1.1.0");
     EXPECT_EQ(send(command("reload")), "");
     EXPECT_EQ(send(installPatch), "");
     EXPECT_EQ(state()["operation"], json::parse(R"({"active": true, "componentId":
-        "velmora-weapons-patch", "action": "install", "progress": -1, "message": "Starting"})"));
+        "velmora-weapons-patch", "action": "update", "progress": -1, "message": "Starting"})"));
     EXPECT_EQ(state()["notice"], "") << "starting clears the notice";
     EXPECT_EQ(send(command("reload")), "Wait for the current operation to finish.");
     EXPECT_EQ(component("velmora-weapons-patch")["actions"]["install"]["reason"],
               "Another operation is in progress.");
     const std::tuple<json, std::optional<ScriptedAnswer>, const char*, std::string> outcomes[]{
-        {nullptr, std::nullopt, "notice", "Weapons Patch 1.1.0 installed."},
+        {nullptr, std::nullopt, "notice", "Weapons Patch updated to 1.1.0."},
         {installPatch, std::nullopt, "notice", "Weapons Patch 1.1.0 reinstalled."},
         {installPatch, ScriptedAnswer{.status = 404}, "error",
          "Weapons Patch: The package server returned HTTP 404."},
@@ -340,7 +337,6 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
          "Weapons Patch: operation cancelled, nothing was changed."},
         {command("uninstall", "componentId", "velmora-weapons-patch"), std::nullopt, "notice",
          "Weapons Patch uninstalled."}};
-    int threads = 1;
     for (const auto& [message, answer, key, report] : outcomes) {
         SCOPED_TRACE(report);
         if (answer) {
@@ -352,8 +348,7 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
         if (answer && answer->delayMs > 0) {
             EXPECT_EQ(send(command("cancelOperation")), "");
         }
-        tickAfterThreads(++threads);
-        EXPECT_FALSE(controller->isBusy());
+        tickAfterAThread();
         EXPECT_EQ(state()[key], report);
     }
     EXPECT_EQ(send(command("reload")), "");
@@ -374,19 +369,8 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
     controller->tick();
     EXPECT_EQ(component("tarsek-weapons-patch")["status"], "updateAvailable") << "not during it";
     controller.reset();
-    EXPECT_EQ(threadsEnded, threads + 1) << "destruction waits for the worker";
+    EXPECT_TRUE(threadEnded.try_acquire()) << "destruction waits for the worker";
     EXPECT_EQ(readTree(community), (FileTree{})) << "nothing left behind, nothing half installed";
-}
-
-TEST_F(ControllerTest, ThreadsThatCannotStartLeaveNothingRunning) {
-    useCommunityFolder();
-    failingThreadStart = 0;
-    EXPECT_THROW(start(), std::system_error) << "the package catalog thread";
-    failingThreadStart = 1;
-    threadStarts = 0;
-    start();
-    EXPECT_EQ(send(installPatch), std::system_error(busyError).what());
-    EXPECT_FALSE(controller->isBusy());
 }
 
 // One session through the headless host: it finds the simulator from UserCfg.opt, applies the

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <random>
 #include <semaphore>
 
@@ -30,25 +31,19 @@ SimulatorInstallation installation(const std::string& id, fs::path folder, bool 
     return {id, id.substr(0, 8), "MSFS " + id.substr(4, 4), "Steam", folder, available};
 }
 
-json command(const char* type, const char* field = nullptr, json value = nullptr) {
-    json message = {{"type", type}};
-    if (field != nullptr) {
-        message[field] = std::move(value);
-    }
-    return message;
+json command(const char* type, json value = nullptr, const char* field = "componentId") {
+    return value.is_null() ? json{{"type", type}} : json{{"type", type}, {field, std::move(value)}};
 }
 
 json componentIn(const json& snapshot, std::string_view id) {
-    for (const json& each : snapshot["components"]) {
-        if (each["id"] == id) {
-            return each;
-        }
-    }
-    return {};
+    const json& all = snapshot["components"];
+    const auto found =
+        std::ranges::find_if(all, [&](const json& each) { return each["id"] == id; });
+    return found == all.end() ? json() : *found;
 }
 
 const char* const patchPath = "/wp-content/uploads/package/orvantis-velmora-weapons-patch.zip";
-const json installPatch = command("install", "componentId", "velmora-weapons-patch");
+const json installPatch = command("install", "velmora-weapons-patch");
 
 // A controller on a temporary profile against the local HTTPS server: a clock moved by hand,
 // scripted discovery and dialog, shell opening recorded, threads counted (one may fail to start).
@@ -115,29 +110,28 @@ TEST_F(ControllerTest, CommandsFailWithTheirExactTexts) {
         {{{"type", 1}}, "invalid interface command"},
         {command("Install"), "unknown command: Install"},
         {command("install"), "missing field: componentId"},
-        {command("launch", "componentId", 7), "missing field: componentId"},
-        {command("install", "componentId", std::string(65, 'a')), "componentId is invalid"},
-        {command("stop", "componentId", "x"), "unknown component: x"},
-        {command("openLink", "url", ""), "url is invalid"},
-        {command("openLink", "url", server.url("/contact/x")),
+        {command("launch", 7), "missing field: componentId"},
+        {command("install", std::string(65, 'a')), "componentId is invalid"},
+        {command("stop", "x"), "unknown component: x"},
+        {command("openLink", "", "url"), "url is invalid"},
+        {command("openLink", server.url("/contact/x"), "url"),
          "This link is not part of the catalog."},
         {command("refresh"), "This link is not part of the catalog."},
-        {command("selectSimulator", "installationId", "a"), "Unknown simulator installation."},
-        {command("selectSimulator", "installationId", "custom"),
+        {command("selectSimulator", "a", "installationId"), "Unknown simulator installation."},
+        {command("selectSimulator", "custom", "installationId"),
          "Choose a custom Community folder first."},
         {command("chooseCommunityFolder"), "Folder selection is not available."},
         {installPatch, noFolder},
-        {command("uninstall", "componentId", "velmora-weapons-patch"),
-         "Weapons Patch is not installed."},
-        {command("openFolder", "componentId", "orv-camera"), "Camera System is not installed."},
-        {command("launch", "componentId", "orv-camera"), "Camera System cannot be started."},
-        {command("stop", "componentId", "orv-camera"), "Camera System is not running."},
-        {command("createShortcut", "componentId", "orv-camera"), "Camera System is not installed."},
+        {command("uninstall", "velmora-weapons-patch"), "Weapons Patch is not installed."},
+        {command("openFolder", "orv-camera"), "Camera System is not installed."},
+        {command("launch", "orv-camera"), "Camera System cannot be started."},
+        {command("stop", "orv-camera"), "Camera System is not running."},
+        {command("createShortcut", "orv-camera"), "Camera System is not installed."},
         {command("uninstallApplication"), ""},
-        {command("openLink", "url", server.url("/contact/")), ""},
-        {command("openLink", "url", server.url("/privacy-policy/")), ""},
-        {command("openLink", "url", server.url("/")), ""},
-        {command("openLink", "url", server.url("/docs/velmora/vtl-ima#cam-system")), ""},
+        {command("openLink", server.url("/contact/"), "url"), ""},
+        {command("openLink", server.url("/privacy-policy/"), "url"), ""},
+        {command("openLink", server.url("/"), "url"), ""},
+        {command("openLink", server.url("/docs/velmora/vtl-ima#cam-system"), "url"), ""},
     };
     for (const auto& [message, error] : rows) {
         SCOPED_TRACE(message.dump());
@@ -165,13 +159,13 @@ TEST_F(ControllerTest, AvailabilityFollowsStatus) {
         "launch": {"allowed": true, "reason": ""}, "stop": {"allowed": false, "reason": ""},
         "openFolder": {"allowed": true, "reason": ""},
         "createShortcut": {"allowed": true, "reason": ""}})"));
-    EXPECT_EQ(send(command("openFolder", "componentId", "orv-camera")), "");
+    EXPECT_EQ(send(command("openFolder", "orv-camera")), "");
     EXPECT_EQ(opened.back(), cameraFolder.native());
-    EXPECT_EQ(send(command("selectSimulator", "installationId", "msfs2024-steam")), "");
+    EXPECT_EQ(send(command("selectSimulator", "msfs2024-steam", "installationId")), "");
     const std::string elsewhere = "Not available for MSFS 2024.";
     EXPECT_EQ(component("quenby-weapons-patch")["compatible"], false);
     EXPECT_EQ(component("quenby-weapons-patch")["actions"]["install"]["reason"], elsewhere);
-    EXPECT_EQ(send(command("install", "componentId", "quenby-weapons-patch")), elsewhere);
+    EXPECT_EQ(send(command("install", "quenby-weapons-patch")), elsewhere);
 
     const ProcessHandle running =
         startProcess(cameraFolder / L"ORV-Camera.exe", L"sleep 60000", true);
@@ -185,11 +179,9 @@ TEST_F(ControllerTest, AvailabilityFollowsStatus) {
     EXPECT_EQ(send(installPatch), "The Community folder cannot be found. Check Settings.");
     EXPECT_EQ(app["actions"]["install"]["reason"], "Close Camera System before updating it.");
     EXPECT_EQ(app["actions"]["uninstall"]["reason"], "Close Camera System before uninstalling it.");
-    EXPECT_EQ(send(command("install", "componentId", "orv-camera")),
-              app["actions"]["install"]["reason"]);
-    EXPECT_EQ(send(command("launch", "componentId", "orv-camera")),
-              "Camera System cannot be started.");
-    EXPECT_EQ(send(command("stop", "componentId", "orv-camera")), "");
+    EXPECT_EQ(send(command("install", "orv-camera")), app["actions"]["install"]["reason"]);
+    EXPECT_EQ(send(command("launch", "orv-camera")), "Camera System cannot be started.");
+    EXPECT_EQ(send(command("stop", "orv-camera")), "");
     EXPECT_EQ(state()["notice"], "Stopping Camera System...");
 }
 
@@ -284,11 +276,11 @@ TEST_F(ControllerTest, TheTargetFollowsSettingsDiscoveryAndTheDialog) {
         EXPECT_EQ(target()["communityFolder"], pathToUtf8(stored));
         EXPECT_EQ(state()["simulator"]["customCommunityAvailable"], available);
     }
-    EXPECT_EQ(send(command("selectSimulator", "installationId", "msfs2020-steam")), "");
+    EXPECT_EQ(send(command("selectSimulator", "msfs2020-steam", "installationId")), "");
     discovered[1].available = true;
     EXPECT_EQ(send(command("reload")), "");
     EXPECT_EQ(target()["id"], "msfs2020-steam");
-    EXPECT_EQ(send(command("selectSimulator", "installationId", "custom")), "");
+    EXPECT_EQ(send(command("selectSimulator", "custom", "installationId")), "");
     start();
     EXPECT_EQ(target()["id"], "custom") << "after a restart";
     saveSettings(folders.settingsFile, {"custom", folders.dataFolder});
@@ -326,8 +318,8 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
         {Messages{installPatch, command("cancelOperation")},
          ScriptedAnswer{.body = "x", .delayMs = 300}, "notice",
          "Weapons Patch: operation cancelled, nothing was changed."},
-        {Messages{command("uninstall", "componentId", "velmora-weapons-patch")}, std::nullopt,
-         "notice", "Weapons Patch uninstalled."}};
+        {Messages{command("uninstall", "velmora-weapons-patch")}, std::nullopt, "notice",
+         "Weapons Patch uninstalled."}};
     for (const auto& [messages, answer, key, report] : outcomes) {
         SCOPED_TRACE(report);
         if (answer) {
@@ -389,7 +381,7 @@ TEST_F(ControllerTest, TheHeadlessHostDrivesTheWholeHub) {
     });
     for (const auto& [type, notice] : {std::pair{"install", "Camera System 0.11.0 installed."},
                                        std::pair{"launch", "Camera System started."}}) {
-        host.send(command(type, "componentId", "orv-camera").dump());
+        host.send(command(type, "orv-camera").dump());
         waitFor([&](const json& state) {
             return state["notice"] == notice &&
                    componentIn(state, "orv-camera")["running"] == false;

@@ -21,8 +21,6 @@
 namespace hub {
 namespace {
 
-namespace fs = std::filesystem;
-
 // A valid document, or one time in eight random bytes, with one to four edits: bytes dropped,
 // random bytes inserted, bytes repeated or hostile fragments spliced in.
 std::string hostileInput(std::mt19937& random, const std::vector<std::string>& seeds) {
@@ -46,7 +44,7 @@ std::string hostileInput(std::mt19937& random, const std::vector<std::string>& s
     return text;
 }
 
-bool absoluteOrEmpty(const fs::path& path) {
+bool absoluteOrEmpty(const std::filesystem::path& path) {
     return path.empty() || isAbsolutePath(path);
 }
 

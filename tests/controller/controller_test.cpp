@@ -68,8 +68,10 @@ protected:
                 }};
         controller = std::make_unique<ApplicationController>(folders, picker, options);
     }
+    // A custom Community folder holding Weapons Patch 1.0.0.
     void useCommunityFolder() {
-        fs::create_directories(community);
+        makeTree(community, {{"orvantis-aircraft-velmora-weapons/manifest.json",
+                              R"({"package_version": "1.0.0"})"}});
         saveSettings(folders.settingsFile, {"custom", community});
     }
     json state() const { return json::parse(controller->snapshot()); }
@@ -145,8 +147,6 @@ TEST_F(ControllerTest, CommandsFailWithTheirExactTexts) {
 // application without a receipt has no version, a running one is closed before changes.
 TEST_F(ControllerTest, AvailabilityFollowsStatus) {
     useCommunityFolder();
-    makeTree(community, {{"orvantis-aircraft-velmora-weapons/manifest.json",
-                          R"({"package_version": "1.0.0"})"}});
     const auto cameraFolder = folders.localAppDataFolder / L"Orvantis.CameraSystem";
     makeTree(cameraFolder, {{"ORV-Camera.exe", readFile(testProgram(L"hub_test_child.exe"))}});
     discovered = {installation("msfs2024-steam", community, true)};
@@ -167,13 +167,12 @@ TEST_F(ControllerTest, AvailabilityFollowsStatus) {
     EXPECT_EQ(component("quenby-weapons-patch")["actions"]["install"]["reason"], elsewhere);
     EXPECT_EQ(send(command("install", "quenby-weapons-patch")), elsewhere);
 
-    const ProcessHandle running =
-        startProcess(cameraFolder / L"ORV-Camera.exe", L"sleep 60000", true);
+    const auto camera = startProcess(cameraFolder / L"ORV-Camera.exe", L"sleep 60000", true);
     fs::remove_all(community);
     now += std::chrono::seconds(3);
     controller->tick();
     const json app = component("orv-camera");
-    TerminateProcess(running.process.get(), 0);
+    TerminateProcess(camera.process.get(), 0);
     EXPECT_EQ(state()["simulator"]["target"]["available"], false);
     EXPECT_EQ(component("velmora-weapons-patch")["status"], "notInstalled");
     EXPECT_EQ(send(installPatch), "The Community folder cannot be found. Check Settings.");
@@ -296,8 +295,6 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
     server.answer("/downloads/orv-hub/packages.json",
                   {.body = R"({"velmora-weapons-patch": "1.1.0"})"});
     serveArchive(server, patchPath, communityPackageArchive("1.1.0"));
-    makeTree(community, {{"orvantis-aircraft-velmora-weapons/manifest.json",
-                          R"({"package_version": "1.0.0"})"}});
     start();
     tickAfterAThread();
     EXPECT_EQ(component("velmora-weapons-patch")["availableVersion"], "1.1.0");

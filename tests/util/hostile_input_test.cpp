@@ -50,14 +50,13 @@ bool absoluteOrEmpty(const std::filesystem::path& path) {
 
 // Kept: names of 1 to 64 lower-case letters, digits and "-" with valid versions; failures: the
 // parser's own texts or the JSON library's.
-bool remoteVersionsFollowTheRules(std::istream& body) {
+bool remoteVersionsFollowTheRules(std::istream& in) {
     try {
-        return std::ranges::all_of(
-            parseRemoteVersions(std::string(std::istreambuf_iterator<char>(body), {})),
-            [](const auto& entry) {
-                return std::regex_match(entry.first, std::regex("[a-z0-9-]{1,64}")) &&
-                       isValidVersion(entry.second);
-            });
+        const auto kept = parseRemoteVersions(std::string(std::istreambuf_iterator<char>(in), {}));
+        return std::ranges::all_of(kept, [](const auto& entry) {
+            return std::regex_match(entry.first, std::regex("[a-z0-9-]{1,64}")) &&
+                   isValidVersion(entry.second);
+        });
     } catch (const nlohmann::json::exception&) {
         return true;
     } catch (const std::runtime_error& failure) {

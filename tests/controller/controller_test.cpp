@@ -68,8 +68,7 @@ protected:
                 }};
         controller = std::make_unique<ApplicationController>(folders, picker, options);
     }
-    // A custom Community folder holding Weapons Patch 1.0.0.
-    void useCommunityFolder() {
+    void useCommunityFolderWithThePatch() {
         makeTree(community, {{"orvantis-aircraft-velmora-weapons/manifest.json",
                               R"({"package_version": "1.0.0"})"}});
         saveSettings(folders.settingsFile, {"custom", community});
@@ -80,10 +79,6 @@ protected:
         return state()["error"];
     }
     json component(std::string_view id) const { return componentIn(state(), id); }
-    void tickAfterAThread() {
-        threadEnded.acquire();
-        controller->tick();
-    }
 
     TempFolder root;
     HttpsTestServer server;
@@ -100,8 +95,7 @@ protected:
     std::unique_ptr<ApplicationController> controller;
 };
 
-// Every field failure and refusal with nothing installed and nothing selected, then what
-// succeeds: links of the catalog open, a portable hub has no uninstaller to start.
+// Every refusal with nothing installed or selected; catalog links open; a portable hub succeeds.
 TEST_F(ControllerTest, CommandsFailWithTheirExactTexts) {
     picker = nullptr;
     start();
@@ -143,10 +137,9 @@ TEST_F(ControllerTest, CommandsFailWithTheirExactTexts) {
     EXPECT_EQ(component("velmora-weapons-patch")["actions"]["install"]["reason"], noFolder);
 }
 
-// The rules' answers for installed components, in the snapshot and from the commands: an
-// application without a receipt has no version, a running one is closed before changes.
+// What installed, incompatible and running components allow, in the snapshot and as commands.
 TEST_F(ControllerTest, AvailabilityFollowsStatus) {
-    useCommunityFolder();
+    useCommunityFolderWithThePatch();
     const auto cameraFolder = folders.localAppDataFolder / L"Orvantis.CameraSystem";
     makeTree(cameraFolder, {{"ORV-Camera.exe", readFile(testProgram(L"hub_test_child.exe"))}});
     discovered = {installation("msfs2024-steam", community, true)};
@@ -188,7 +181,7 @@ TEST_F(ControllerTest, AvailabilityFollowsStatus) {
 // whole, cut short or with a byte replaced, and worse, while an install holds the controller busy:
 // nothing escapes, snapshots stay compact sorted JSON, non-JSON sets the error, nothing starts.
 TEST_F(ControllerTest, FailedThreadsAndHostileMessagesChangeNothingTheRulesRefuse) {
-    useCommunityFolder();
+    useCommunityFolderWithThePatch();
     serveArchive(server, patchPath, communityPackageArchive("1.0.0"));
     failingThreadStart = 0;
     EXPECT_THROW(start(), std::system_error) << "the package catalog thread";
@@ -227,9 +220,8 @@ TEST_F(ControllerTest, FailedThreadsAndHostileMessagesChangeNothingTheRulesRefus
     EXPECT_EQ(threadStarts, 4) << "no other operation started";
 }
 
-// The stored choice when available, else the first available one (settings kept); every target
-// field with nothing found. A picked folder or its Community subfolder becomes the custom target;
-// a cancel keeps it; a missing one is unavailable; one inside the hub's or an app's is refused.
+// The stored choice, else the first available one (settings kept), every field when none; a picked
+// folder or its Community subfolder becomes custom unless inside the hub's or an app's folders.
 TEST_F(ControllerTest, TheTargetFollowsSettingsDiscoveryAndTheDialog) {
     const auto store2024 = installation("msfs2024-store", root / L"a", true);
     const auto steam2020 = installation("msfs2020-steam", root / L"b", false);
@@ -289,12 +281,13 @@ TEST_F(ControllerTest, TheTargetFollowsSettingsDiscoveryAndTheDialog) {
 // The tick reports each engine outcome and applies the package catalog; a notice lasts 6 s; the
 // installed state is reread every 3 s but not during an operation; destruction cancels and waits.
 TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
-    useCommunityFolder();
+    useCommunityFolderWithThePatch();
     server.answer("/downloads/orv-hub/packages.json",
                   {.body = R"({"velmora-weapons-patch": "1.1.0"})"});
     serveArchive(server, patchPath, communityPackageArchive("1.1.0"));
     start();
-    tickAfterAThread();
+    threadEnded.acquire();
+    controller->tick();
     EXPECT_EQ(component("velmora-weapons-patch")["availableVersion"], "1.1.0");
     EXPECT_EQ(send(command("reload")), "");
     EXPECT_EQ(send(installPatch), "");
@@ -322,14 +315,14 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
         for (const json& message : messages) {
             EXPECT_EQ(send(message), "");
         }
-        tickAfterAThread();
+        threadEnded.acquire();
+        controller->tick();
         EXPECT_EQ(state()[key], report);
     }
-    EXPECT_EQ(send(command("reload")), "");
     makeTree(community, {{"orvantis-aircraft-tarsek-weapons/manifest.json", "{}"}});
     for (const auto& [step, status, notice] :
-         {std::tuple{2999, "notInstalled", "Simulator folders reloaded."},
-          std::tuple{1, "updateAvailable", "Simulator folders reloaded."},
+         {std::tuple{2999, "notInstalled", "Weapons Patch uninstalled."},
+          std::tuple{1, "updateAvailable", "Weapons Patch uninstalled."},
           std::tuple{3000, "updateAvailable", ""}}) {
         now += std::chrono::milliseconds(step);
         controller->tick();

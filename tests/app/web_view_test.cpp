@@ -52,8 +52,7 @@ TEST_F(WebViewHostTest, CompletesTheViewAndLetsGoOfEverythingAtTheEnd) {
     EXPECT_TRUE(errors_.empty());
 }
 
-// Only the interface page may be navigated to or send commands; each command is answered with a
-// snapshot. No window is ever opened.
+// Each command from the interface page is answered with a snapshot.
 TEST_F(WebViewHostTest, ObeysOnlyTheInterfaceAndOpensNoWindows) {
     const std::wstring page(interfaceStartAddress);
     struct Row {

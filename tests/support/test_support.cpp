@@ -4,7 +4,6 @@
 #include "util/text.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
@@ -121,12 +120,6 @@ HWND waitForWindow(HANDLE process, const wchar_t* className, const wchar_t* capt
         }
     } while (step > 0 && WaitForSingleObject(process, step) == WAIT_TIMEOUT);
     return nullptr;
-}
-
-bool insideTestPrefix() {
-    const char* prefix = std::getenv("HUB_TEST_PREFIX");
-    return prefix != nullptr && *prefix != '\0' && runningUnderWine() &&
-           GetFileAttributesW(L"C:\\hub-test-prefix.txt") != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace hub::test

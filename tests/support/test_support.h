@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -137,14 +138,16 @@ inline bool runningUnderWine() {
 }
 
 // True only in the build's own Wine prefix, which the harness names in HUB_TEST_PREFIX and marks.
-bool insideTestPrefix();
+inline bool insideTestPrefix() {
+    const char* prefix = std::getenv("HUB_TEST_PREFIX");
+    return prefix != nullptr && *prefix != '\0' && runningUnderWine() &&
+           GetFileAttributesW(L"C:\\hub-test-prefix.txt") != INVALID_FILE_ATTRIBUTES;
+}
 
 } // namespace hub::test
 
 // Tests that write the real per-user folders start with this: no real profile is ever touched.
 #define HUB_REQUIRE_TEST_PREFIX()                                                                  \
-    do {                                                                                           \
-        if (!::hub::test::insideTestPrefix()) {                                                    \
-            GTEST_SKIP() << "writes per-user folders: runs only in the harness's Wine prefix";     \
-        }                                                                                          \
-    } while (false)
+    if (::hub::test::insideTestPrefix()) {                                                         \
+    } else                                                                                         \
+        GTEST_SKIP() << "writes per-user folders: runs only in the harness's Wine prefix"

@@ -7,7 +7,7 @@
 #include "install/processes.h"
 #include "install/receipt.h"
 #include "simulators/process_list.h"
-#include "support/test_files.h"
+#include "support/test_support.h"
 #include "util/executable_folder.h"
 
 #include <windows.h>

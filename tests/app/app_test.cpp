@@ -1,15 +1,15 @@
-// The hub's own folders.
 #include "app/app_folders.h"
+#include "app/window_placement.h"
 #include "util/executable_folder.h"
 #include "util/known_folder.h"
 
-#include "support/test_files.h"
 #include "support/test_support.h"
 
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 namespace hub {
@@ -36,9 +36,8 @@ TEST(AppFolders, AreLaidOutUnderLocalAppDataWithTheOlderSettingsCopiedOnce) {
 
 TEST(AppFoldersInProfile, UseTheUsersLocalAppData) {
     HUB_REQUIRE_TEST_PREFIX();
-    const auto local = knownFolderPath(FOLDERID_LocalAppData);
-    EXPECT_TRUE(fs::is_directory(knownFolderPath(FOLDERID_RoamingAppData)));
-    EXPECT_EQ(createAppFolders().dataFolder, local / L"Orvantis" / L"Hub");
+    EXPECT_EQ(createAppFolders().dataFolder,
+              knownFolderPath(FOLDERID_LocalAppData) / L"Orvantis" / L"Hub");
     EXPECT_EQ(test::failureOf([] {
                   knownFolderPath({0x12345678, 0, 0, {1}});
               }),
@@ -58,6 +57,29 @@ TEST(ExecutableFolder, ResourcesAreFoundBesideTheExecutableFirst) {
     EXPECT_TRUE(fs::equivalent(findResourceFolder(executable.path(), L"ui"), current / L"ui"));
     test::writeFile(executable / L"ui", "");
     EXPECT_EQ(findResourceFolder(executable.path(), L"ui"), executable / L"ui");
+}
+
+TEST(WindowPlacement, ScalesCentresAndStaysWithinTheWorkArea) {
+    struct Row {
+        const char* name;
+        UINT dpi;
+        RECT workArea;
+        std::array<LONG, 6> placementAndMinimum; // left, top, right, bottom, width, height
+    };
+    const Row rows[] = {
+        {"100 %", 96, {0, 0, 1920, 1040}, {320, 120, 1600, 920, 1080, 680}},
+        {"150 %", 144, {0, 0, 2560, 1400}, {320, 100, 2240, 1300, 1620, 1020}},
+        {"200 %, second monitor", 192, {-3840, 0, 0, 2100}, {-3200, 250, -640, 1850, 2160, 1360}},
+        {"work area too small", 144, {0, 40, 1366, 768}, {0, 40, 1366, 768, 1366, 728}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const RECT placement = initialPlacement(row.dpi, row.workArea);
+        const SIZE minimum = minimumTrackSize(row.dpi, row.workArea);
+        EXPECT_EQ((std::array{placement.left, placement.top, placement.right, placement.bottom,
+                              minimum.cx, minimum.cy}),
+                  row.placementAndMinimum);
+    }
 }
 
 } // namespace

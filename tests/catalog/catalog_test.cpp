@@ -8,7 +8,6 @@
 #include "harness/https_test_server.h"
 #include "harness/silent_listener.h"
 #include "settings/activity_log.h"
-#include "support/test_files.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

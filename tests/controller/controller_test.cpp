@@ -5,7 +5,6 @@
 #include "harness/https_test_server.h"
 #include "install/processes.h"
 #include "settings/settings.h"
-#include "support/test_files.h"
 #include "support/test_support.h"
 #include "util/paths.h"
 #include "util/text.h"

@@ -4,7 +4,6 @@
 
 #include "harness/https_test_server.h"
 #include "harness/silent_listener.h"
-#include "support/test_files.h"
 #include "support/test_support.h"
 #include "util/paths.h"
 #include "util/text.h"

@@ -3,7 +3,6 @@
 // (tests/tools/install_child.cpp) that kills itself at a chosen point, as a crash would end it.
 #include "install/processes.h"
 #include "install/staged_activation.h"
-#include "support/test_files.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

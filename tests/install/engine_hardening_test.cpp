@@ -6,7 +6,6 @@
 #include "install/staged_activation.h"
 #include "settings/settings.h"
 #include "simulators/simulator_installations.h"
-#include "support/test_files.h"
 #include "support/test_support.h"
 #include "zip_writer.h"
 

@@ -3,7 +3,6 @@
 #include "install/file_operations.h"
 #include "install/tree_listing.h"
 
-#include "support/test_files.h"
 #include "support/test_support.h"
 
 #include <windows.h>

@@ -4,7 +4,6 @@
 #include "install/package_preparation.h"
 
 #include "harness/https_test_server.h"
-#include "support/test_files.h"
 #include "support/test_support.h"
 #include "zip_writer.h"
 

@@ -3,7 +3,6 @@
 #include "install/desktop_shortcut.h"
 #include "install/processes.h"
 
-#include "support/test_files.h"
 #include "support/test_support.h"
 #include "util/known_folder.h"
 #include "util/text.h"

@@ -2,7 +2,6 @@
 #include "install/staged_activation.h"
 
 #include "install/long_path.h"
-#include "support/test_files.h"
 #include "support/test_support.h"
 #include "util/unique_handle.h"
 #include "util/windows_error.h"

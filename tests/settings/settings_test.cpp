@@ -2,7 +2,6 @@
 #include "settings/activity_log.h"
 #include "settings/settings.h"
 
-#include "support/test_files.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 #include "simulators/package_manifest.h"
 #include "simulators/simulator_installations.h"
 
-#include "support/test_files.h"
 #include "support/test_support.h"
 #include "util/known_folder.h"
 #include "util/paths.h"

@@ -1,55 +1,99 @@
 #include "support/test_support.h"
 
-#include "util/executable_folder.h"
+#include "util/paths.h"
+#include "util/text.h"
 
-#include <windows.h>
-
-#include <cstdlib>
+#include <atomic>
+#include <fstream>
+#include <stdexcept>
 
 namespace hub::test {
-
-std::vector<std::string> ProgressRecorder::phases() const {
-    std::vector<std::string> phases;
-    for (const auto& [fraction, text] : reports) {
-        if (phases.empty() || phases.back() != text) {
-            phases.push_back(text);
-        }
-    }
-    return phases;
-}
 
 ScopedVariable::ScopedVariable(std::wstring name, const std::wstring& value)
     : name_(std::move(name)) {
     std::wstring buffer(32768, L'\0');
-    const DWORD length = GetEnvironmentVariableW(name_.c_str(), buffer.data(), 32768);
-    if (length > 0) {
+    if (const DWORD length = GetEnvironmentVariableW(name_.c_str(), buffer.data(), 32768)) {
         saved_ = buffer.substr(0, length);
     }
     SetEnvironmentVariableW(name_.c_str(), value.c_str());
-}
-
-ScopedVariable::~ScopedVariable() {
-    SetEnvironmentVariableW(name_.c_str(), saved_ ? saved_->c_str() : nullptr);
 }
 
 // Refused moves are retried at once.
 MoveRecorder::MoveRecorder(Refusal refusal) : refusal_(std::move(refusal)) {
     setRenamePauseForTesting(0);
     setMoveInterceptorForTesting(
-        [this](const std::filesystem::path& from,
-               const std::filesystem::path& to) -> std::optional<std::uint32_t> {
+        [this](const std::filesystem::path& from, const std::filesystem::path& to) {
             moves.emplace_back(from, to);
             return refusal_ ? refusal_(from, to) : std::nullopt;
         });
 }
 
-MoveRecorder::~MoveRecorder() {
-    setMoveInterceptorForTesting({});
-    setRenamePauseForTesting(150);
+TempFolder::TempFolder() {
+    static std::atomic<unsigned> counter{0};
+    do {
+        path_ = std::filesystem::temp_directory_path() /
+                (L"hub-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(counter++));
+    } while (!std::filesystem::create_directories(path_));
 }
 
-std::filesystem::path testProgram(const wchar_t* name) {
-    return executableFolder() / name;
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) {
+        throw std::runtime_error("cannot read " + pathToUtf8(file));
+    }
+    return std::string(std::istreambuf_iterator<char>(stream), {});
+}
+
+void writeFile(const std::filesystem::path& file, std::string_view content) {
+    std::ofstream stream(file, std::ios::binary | std::ios::trunc);
+    if (!stream.write(content.data(), static_cast<std::streamsize>(content.size())).flush()) {
+        throw std::runtime_error("cannot write " + pathToUtf8(file));
+    }
+}
+
+void makeTree(const std::filesystem::path& root, const FileTree& tree) {
+    std::filesystem::create_directories(root);
+    for (const auto& [relative, content] : tree) {
+        const auto path = (root / toWide(relative)).lexically_normal();
+        const bool folder = relative.ends_with('/') || relative.ends_with('\\');
+        std::filesystem::create_directories(folder ? path : path.parent_path());
+        if (!folder) {
+            writeFile(path, content);
+        }
+    }
+}
+
+FileTree readTree(const std::filesystem::path& root) {
+    FileTree tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const auto relative = pathToUtf8(entry.path().lexically_relative(root).generic_wstring());
+        const bool folder = entry.is_directory();
+        tree.emplace(folder ? relative + "/" : relative, folder ? "" : readFile(entry.path()));
+    }
+    return tree;
+}
+
+FileTree communityPackageArchive(const std::string& version, const FileTree& files) {
+    const std::string folder = "orvantis-aircraft-velmora-weapons/";
+    FileTree tree{{folder + "manifest.json", R"({"package_version": ")" + version + "\"}"}};
+    for (const auto& [name, content] : files) {
+        tree.emplace(folder + name, content);
+    }
+    return tree;
+}
+
+std::vector<std::string> logMessages(const std::filesystem::path& file) {
+    constexpr std::size_t timestampLength = 21; // "YYYY-MM-DD hh:mm:ss  "
+    std::vector<std::string> messages;
+    std::ifstream stream(file, std::ios::binary);
+    for (std::string line; std::getline(stream, line);) {
+        if (line.ends_with('\r')) {
+            line.pop_back();
+        }
+        messages.push_back(line.size() > timestampLength ? line.substr(timestampLength) : "");
+    }
+    return messages;
 }
 
 HANDLE startHub(const std::filesystem::path& folder) {
@@ -57,45 +101,25 @@ HANDLE startHub(const std::filesystem::path& folder) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION hub{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &hub)) {
-        return nullptr;
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                       &startup, &hub)) {
+        CloseHandle(hub.hThread);
     }
-    CloseHandle(hub.hThread);
     return hub.hProcess;
 }
 
-HWND findWindow(DWORD processId, const wchar_t* className, const wchar_t* caption) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, className, caption); window != nullptr;
-         window = FindWindowExW(nullptr, window, className, caption)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window)) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
 HWND waitForWindow(HANDLE process, const wchar_t* className, const wchar_t* caption, DWORD step) {
-    for (;;) {
-        if (const HWND window = findWindow(GetProcessId(process), className, caption)) {
-            return window;
+    do {
+        for (HWND window = FindWindowExW(nullptr, nullptr, className, caption); window != nullptr;
+             window = FindWindowExW(nullptr, window, className, caption)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == GetProcessId(process) && IsWindowVisible(window)) {
+                return window;
+            }
         }
-        if (WaitForSingleObject(process, step) != WAIT_TIMEOUT) {
-            return nullptr;
-        }
-    }
-}
-
-bool runningUnderWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-bool insideTestPrefix() {
-    const char* prefix = std::getenv("HUB_TEST_PREFIX");
-    return prefix != nullptr && *prefix != '\0' && runningUnderWine() &&
-           GetFileAttributesW(L"C:\\hub-test-prefix.txt") != INVALID_FILE_ATTRIBUTES;
+    } while (step > 0 && WaitForSingleObject(process, step) == WAIT_TIMEOUT);
+    return nullptr;
 }
 
 } // namespace hub::test

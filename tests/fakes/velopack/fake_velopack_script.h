@@ -1,6 +1,5 @@
 #pragma once
 
-#include "support/test_files.h"
 #include "support/test_support.h"
 #include "util/unique_handle.h"
 

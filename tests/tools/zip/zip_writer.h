@@ -1,7 +1,7 @@
 #pragma once
 
 #include "harness/https_test_server.h"
-#include "support/test_files.h"
+#include "support/test_support.h"
 
 #include <cstdint>
 #include <filesystem>

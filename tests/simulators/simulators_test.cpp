@@ -48,6 +48,12 @@ TEST(UserCfg, ThePackagesFolderIsTheQuotedValueOfTheKey) {
         {"InstalledPackagesPath \"C:\\A\"\nInstalledPackagesPathNextBoot \"F:\\Pending\"\n",
          L"C:\\A"},
         {"InstalledPackagesPathNextBoot \"F:\\Pending\"\n", L""},
+        {"InstalledPackagesPath= \"\\\\nas\\sim\"", L"\\\\nas\\sim"},
+        {"InstalledPackagesPath:\"D:\\S\"", L"D:\\S"},
+        {"InstalledPackagesPath_2 \"D:\\S\"", L""},
+        {"InstalledPackagesPath \"Sim\\x\"", L""},
+        {"InstalledPackagesPath \"D:Sim\"", L""},
+        {"InstalledPackagesPath \"\\Sim\"", L""},
         {"", L""}};
     const test::TempFolder temp;
     for (const auto& [content, expected] : rows) {

@@ -5,6 +5,7 @@
 #include "util/windows_error.h"
 
 #include "harness/https_test_server.h"
+#include "harness/silent_listener.h"
 #include "support/test_support.h"
 
 #include <windows.h>
@@ -75,16 +76,22 @@ TEST(HttpsGet, StreamsTheBodyInBoundedChunks) {
                 }).starts_with("read: "));
 }
 
-// Only https reaches the network, and only to a server whose certificate names the host.
+// Only https reaches the network (nothing connects for any other address), and only to a
+// server whose certificate names the host.
 TEST(HttpsGet, ConnectsOnlyToAnHttpsServerWithTheRightName) {
     test::HttpsTestServer server;
     std::string byAddress = server.url("/a");
     byAddress.replace(byAddress.find("localhost"), 9, "127.0.0.1");
     EXPECT_TRUE(test::failureOf([&] { HttpsGet(byAddress, options()); }).starts_with("request: "));
     EXPECT_TRUE(server.requests().empty()) << "the certificate names localhost only";
-    for (const std::string url : {"http://localhost/", "//localhost/", "https://", "\xff\xfe"}) {
+    const test::SilentListener listener;
+    const std::string port = std::to_string(listener.port());
+    for (const std::string& url :
+         {"http://localhost:" + port + "/", "HTTP://localhost:" + port, "ftp://localhost:" + port,
+          "localhost:" + port, "//localhost/"s, "https://"s, "\xff\xfe"s, ""s}) {
         EXPECT_EQ(test::failureOf([&] { HttpsGet(url, options()); }), "invalid url") << url;
     }
+    EXPECT_FALSE(listener.connectionAttempted());
 }
 
 } // namespace

@@ -67,8 +67,6 @@ TEST(BuiltInCatalog, CompatibilityAndReleaseFollowTheFamilies) {
     EXPECT_TRUE(isReleased(catalog, component));
     catalog.families.at(0).enabled = false;
     EXPECT_FALSE(isReleased(catalog, component));
-    component.downloadUrl.clear();
-    EXPECT_FALSE(isDownloadAvailable(component));
 }
 
 TEST(Versions, AreValidatedAndOrdered) {

@@ -92,10 +92,9 @@ TEST(ActivityLog, ConcurrentWritersProduceWholeLines) {
             log.write(std::string(64, tag));
         }
     };
-    std::thread first(writer, 'a');
-    std::thread second(writer, 'b');
-    first.join();
-    second.join();
+    {
+        const std::jthread first(writer, 'a'), second(writer, 'b'); // joined at the scope's end
+    }
     const auto lines = test::logMessages(folder / L"hub.log");
     EXPECT_EQ(lines.size(), 400U);
     for (const auto& line : lines) {

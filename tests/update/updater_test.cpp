@@ -176,11 +176,6 @@ TEST(StartupHook, EndsAHookRunAndLetsAnOrdinaryStartGoOn) {
         {withLibrary, hook, 0, "", {"app_run user=null", "hook " + hook}},
         {withLibrary, "", wentOn, "went on\n", {"app_run user=null"}},
         {{}, hook, wentOn, "went on " + hook + "\n", {}},
-        {test::testProgram(L"velopack-old"),
-         "update-status",
-         wentOn,
-         "update status: disabled \"\"\n",
-         {}},
     };
     for (const auto& [libraryFolder, arguments, exitCode, record, journal] : rows) {
         SCOPED_TRACE(arguments);

@@ -49,19 +49,16 @@ TEST(BuiltInCatalog, HoldsUniqueHttpsComponentsOfKnownFamilies) {
 TEST(BuiltInCatalog, CompatibilityAndReleaseFollowTheFamilies) {
     Catalog catalog = buildCatalog();
     CatalogComponent component = catalog.components.at(0);
-    const struct {
-        std::vector<std::string> simulators;
-        const char* target;
-        bool compatible;
-    } rows[] = {{{}, "msfs2024", true},
-                {{"msfs2020"}, "msfs2024", false},
-                {{"msfs2020"}, "custom", true},
-                {{"msfs2020"}, "", true},
-                {{"msfs2020"}, "MSFS2020", false},
-                {{"msfs2024", "msfs2020"}, "msfs2020", true}};
-    for (const auto& row : rows) {
-        component.simulators = row.simulators;
-        EXPECT_EQ(isCompatible(component, row.target), row.compatible) << row.target;
+    const std::tuple<std::vector<std::string>, const char*, bool> rows[] = {
+        {{}, "msfs2024", true},
+        {{"msfs2020"}, "msfs2024", false},
+        {{"msfs2020"}, "custom", true},
+        {{"msfs2020"}, "", true},
+        {{"msfs2020"}, "MSFS2020", false},
+        {{"msfs2024", "msfs2020"}, "msfs2020", true}};
+    for (const auto& [simulators, target, compatible] : rows) {
+        component.simulators = simulators;
+        EXPECT_EQ(isCompatible(component, target), compatible) << target;
     }
     component.sections = {"nobody", catalog.families.at(0).id};
     EXPECT_TRUE(isReleased(catalog, component));

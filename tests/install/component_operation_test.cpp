@@ -12,6 +12,7 @@
 #include "util/paths.h"
 #include "util/text.h"
 #include "util/unique_handle.h"
+#include "util/windows_error.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,7 @@ TEST_F(ComponentOperation, AnApplicationArrivesWithItsReceiptAndAnUpdateRenewsIt
 // Every failure is the user's message, logged, and leaves the installed version as it was.
 TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
     const test::SilentListener listener;
+    UniqueHandle held;
     using SetUp = std::function<void(CatalogComponent&)>;
     const auto answer = [&](test::ScriptedAnswer scripted) -> SetUp {
         return [&, scripted](auto&) { server.answer("/package.zip", scripted); };
@@ -135,6 +137,15 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
          served(test::communityPackageArchive("0.9.1"))},
         {"The downloaded archive does not contain the expected package folder.",
          served({{"other/manifest.json", "{}"}})},
+        // Files of an earlier archive must never be activated with a new version.
+        {windowsError("Unable to clear the work folder of Weapons Patch", ERROR_SHARING_VIOLATION)
+             .what(),
+         [&](auto&) {
+             const auto file = root / L"Downloads" / L"velmora-weapons-patch" / L"held.bin";
+             test::makeTree(file.parent_path(), {{"held.bin", "old"}});
+             held = UniqueHandle(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+         }},
         {"The package URL is not a valid HTTPS address.",
          [&](auto& c) { c.downloadUrl = "http://localhost:" + std::to_string(listener.port()); }},
         {"Weapons Patch is not available for download yet.",
@@ -145,6 +156,7 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
     for (const auto& [message, setUp] : rows) {
         SCOPED_TRACE(message);
         installOld();
+        held.reset();
         CatalogComponent component = package;
         setUp(component);
         EXPECT_EQ(failure(OperationKind::Install, component), message);
@@ -196,18 +208,6 @@ TEST_F(ComponentOperation, CancellationEndsAStalledDownloadAndATarThatDoesNotPro
         EXPECT_FALSE(fs::exists(root / L"Community"));
         EXPECT_FALSE(fs::exists(root / L"Downloads" / L"velmora-weapons-patch"));
     }
-}
-
-// Files of an earlier archive must never be activated with a new version.
-TEST_F(ComponentOperation, AWorkFolderThatCannotBeClearedIsNeverExtractedInto) {
-    const auto held = root / L"Downloads" / L"velmora-weapons-patch" / L"held.bin";
-    test::makeTree(held.parent_path(), {{"held.bin", "old"}});
-    const UniqueHandle open(CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_EQ(failure(OperationKind::Install, package)
-                  .rfind("Unable to clear the work folder of Weapons Patch: ", 0),
-              0U);
-    EXPECT_FALSE(fs::exists(root / L"Community"));
 }
 
 // The application's own uninstall step runs first; whatever it does is only logged, and the

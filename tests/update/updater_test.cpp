@@ -127,7 +127,7 @@ TEST(Updater, EndsEachCheckInItsStateAndReleasesTheRecordsOnce) {
 }
 
 // Closing the updater while the download may still run waits for the download.
-TEST(Updater, ShowsTheDownloadsProgressCappedAt100AndOutlivesNoDownload) {
+TEST(Updater, ShowsTheDownloadsProgressCappedAt100AndWaitsForItOnClosing) {
     for (const auto& [reported, shown] :
          {std::pair<std::uint64_t, std::uint32_t>{37, 37}, {(1ULL << 32) + 50, 100}}) {
         const test::DownloadGate gate;

@@ -149,11 +149,10 @@ TEST(ShortcutInProfile, ADesktopShortcutIsWrittenOnceWithTheLastSettings) {
         EXPECT_EQ(std::wstring(arguments), L"--profile \"Second One\"");
         EXPECT_TRUE(fs::equivalent(folder, executable.parent_path()));
     }
-    EXPECT_EQ(std::count_if(fs::directory_iterator(shortcut.parent_path()), {},
-                            [&](const auto& entry) {
-                                return entry.path().filename().native().starts_with(name);
-                            }),
-              1);
+    const auto named = [&](const auto& entry) {
+        return entry.path().filename().native().starts_with(name);
+    };
+    EXPECT_EQ(std::count_if(fs::directory_iterator(shortcut.parent_path()), {}, named), 1);
     fs::remove(shortcut);
     CoUninitialize();
 }

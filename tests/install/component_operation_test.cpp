@@ -1,6 +1,9 @@
-// Installing and uninstalling end to end: download from the local HTTPS server, extraction,
-// staging, activation, the application's own uninstall command, and the activity log.
+// Installing and uninstalling end to end: download from the local HTTPS server, extraction
+// with the system's tar.exe (in the test prefix, the stand-in from tests/tools/tar), staging,
+// activation, the application's own uninstall command, and the activity log.
 #include "install/component_operation.h"
+#include "install/package_download.h"
+#include "install/package_preparation.h"
 
 #include "harness/https_test_server.h"
 #include "harness/silent_listener.h"
@@ -8,6 +11,7 @@
 #include "util/paths.h"
 #include "util/text.h"
 #include "util/unique_handle.h"
+#include "util/windows_error.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::FileTree;
+using test::HttpsTestServer;
 
 const std::string top = "orvantis-aircraft-velmora-weapons/";
 
@@ -40,6 +45,10 @@ protected:
     std::string failure(OperationKind kind, const CatalogComponent& component) {
         return test::failureOf([&] { run(kind, component); });
     }
+    std::string download() {
+        return test::failureOf(
+            [&] { downloadPackage(package, archive, recorder.callback, cancel); });
+    }
     [[nodiscard]] std::vector<std::string> logged() const {
         return test::logMessages(root / L"hub.log");
     }
@@ -53,11 +62,12 @@ protected:
     }
 
     test::TempFolder root;
-    test::HttpsTestServer server;
+    HttpsTestServer server;
     Catalog catalog = buildCatalog();
     CatalogComponent package = componentById(catalog, "velmora-weapons-patch");
     CatalogComponent application = componentById(catalog, "orv-camera");
     ActivityLog log{root / L"hub.log"};
+    fs::path archive = root / L"package.zip";
     std::atomic<bool> cancel{false};
     test::ProgressRecorder recorder;
 };
@@ -98,16 +108,24 @@ TEST_F(ComponentOperation, AnApplicationArrivesWithItsReceiptAndAnUpdateRenewsIt
     run(OperationKind::Install, application);
     EXPECT_EQ(version(application), "0.12.0-beta");
     EXPECT_FALSE(fs::exists(folderOf(application) / L"lib"));
+    // Without its receipt it is there in an unknown version, without its executable not at all.
+    fs::remove(folderOf(application) / L"orv-hub-install.json");
+    EXPECT_TRUE(readInstalledVersion(application, folderOf(application)).installed);
+    EXPECT_EQ(version(application), "");
+    fs::remove(folderOf(application) / L"ORV-Camera.exe");
+    fs::create_directory(folderOf(application) / L"ORV-Camera.exe");
+    EXPECT_FALSE(readInstalledVersion(application, folderOf(application)).installed);
 }
 
 // Every failure is the user's message, logged, and leaves the installed version as it was.
 TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
     const test::SilentListener listener;
+    UniqueHandle held;
     using SetUp = std::function<void(CatalogComponent&)>;
     const auto answer = [&](test::ScriptedAnswer scripted) -> SetUp {
         return [&, scripted](auto&) { server.answer("/package.zip", scripted); };
     };
-    const auto archive = [&](FileTree tree) -> SetUp {
+    const auto served = [&](FileTree tree) -> SetUp {
         return [&, tree](auto&) { serve("/package.zip", tree); };
     };
     const std::pair<std::string, SetUp> rows[] = {
@@ -115,30 +133,36 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
         {"The package server returned HTTP 304.", answer({.status = 304})},
         {"Package extraction failed (code 1).", answer({.body = "<html>"})},
         {"The downloaded package version is 0.9.1, expected 1.0.0.",
-         archive(test::communityPackageArchive("0.9.1"))},
+         served(test::communityPackageArchive("0.9.1"))},
         {"The downloaded archive does not contain the expected package folder.",
-         archive({{"other/manifest.json", "{}"}})},
+         served({{"other/manifest.json", "{}"}})},
+        // Files of an earlier archive must never be activated with a new version.
+        {windowsError("Unable to clear the work folder of Weapons Patch", ERROR_SHARING_VIOLATION)
+             .what(),
+         [&](auto&) {
+             const auto file = root / L"Downloads" / L"velmora-weapons-patch" / L"held.bin";
+             test::makeTree(file.parent_path(), {{"held.bin", "old"}});
+             held = UniqueHandle(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+         }},
         {"The package URL is not a valid HTTPS address.",
          [&](auto& c) { c.downloadUrl = "http://localhost:" + std::to_string(listener.port()); }},
         {"Weapons Patch is not available for download yet.",
          [](auto& c) { c.downloadUrl.clear(); }},
         {"The built-in package definition is incomplete.",
          [](auto& c) { c.archiveFolder.clear(); }},
-        {"cancelled", [&](auto&) { cancel = true; }},
     };
     for (const auto& [message, setUp] : rows) {
         SCOPED_TRACE(message);
         installOld();
-        cancel = false;
+        held.reset();
         CatalogComponent component = package;
         setUp(component);
         EXPECT_EQ(failure(OperationKind::Install, component), message);
         EXPECT_EQ(version(package), "0.9.0");
-        EXPECT_EQ(logged().back(), message == "cancelled" ? "cancelled velmora-weapons-patch"
-                                                          : "failed: " + message);
+        EXPECT_EQ(logged().back(), "failed: " + message);
     }
     EXPECT_FALSE(listener.connectionAttempted());
-    cancel = false;
     test::makeTree(folderOf(application), {{"ORV-Camera.exe", "MZ old"}});
     serve("/app.zip", {{"ORV-Camera.exe", "MZ"}, {"orv-hub-install.json/", ""}});
     EXPECT_EQ(failure(OperationKind::Install, application),
@@ -161,6 +185,8 @@ TEST_F(ComponentOperation, CancellationStopsEveryPhaseButTheActivation) {
         const bool activated = std::string(phase) == "Activating the new version";
         EXPECT_EQ(failure(OperationKind::Install, package), activated ? "no failure" : "cancelled");
         EXPECT_EQ(version(package), activated ? "1.0.0" : "0.9.0");
+        EXPECT_EQ(logged().back(), activated ? "installed velmora-weapons-patch 1.0.0"
+                                             : "cancelled velmora-weapons-patch");
     }
 }
 
@@ -181,26 +207,6 @@ TEST_F(ComponentOperation, CancellationEndsAStalledDownloadAndATarThatDoesNotPro
         EXPECT_FALSE(fs::exists(root / L"Community"));
         EXPECT_FALSE(fs::exists(root / L"Downloads" / L"velmora-weapons-patch"));
     }
-}
-
-// Files of an earlier archive must never be activated with a new version.
-TEST_F(ComponentOperation, AWorkFolderThatCannotBeClearedIsNeverExtractedInto) {
-    const auto held = root / L"Downloads" / L"velmora-weapons-patch" / L"held.bin";
-    test::makeTree(held.parent_path(), {{"held.bin", "old"}});
-    const UniqueHandle open(CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_EQ(failure(OperationKind::Install, package)
-                  .rfind("Unable to clear the work folder of Weapons Patch: ", 0),
-              0U);
-    EXPECT_FALSE(fs::exists(root / L"Community"));
-}
-
-// Only the two kinds are carried out; anything else must never fall through to a removal.
-TEST_F(ComponentOperation, AnUnknownKindTouchesNothing) {
-    installOld();
-    EXPECT_EQ(failure(static_cast<OperationKind>(7), package),
-              "The requested operation is not supported.");
-    EXPECT_EQ(version(package), "0.9.0");
 }
 
 // The application's own uninstall step runs first; whatever it does is only logged, and the
@@ -237,6 +243,7 @@ TEST_F(ComponentOperation, AnUninstallRemovesOnlyThePackageFolder) {
     test::writeFile(root / L"Community" / L"other.txt", "another package");
     run(OperationKind::Uninstall, package);
     EXPECT_EQ(test::readTree(root / L"Community"), (FileTree{{"other.txt", "another package"}}));
+    EXPECT_FALSE(readInstalledVersion(package, folderOf(package)).installed);
     run(OperationKind::Uninstall, package);
     EXPECT_EQ(logged().back(), "uninstalled velmora-weapons-patch") << "already gone is no failure";
     installOld();
@@ -249,39 +256,127 @@ TEST_F(ComponentOperation, AnUninstallRemovesOnlyThePackageFolder) {
     EXPECT_EQ(version(package), "0.9.0");
 }
 
-// A component without a folder name has no location: an uninstall would remove the parent.
-TEST_F(ComponentOperation, WithoutAFolderNothingIsTouched) {
-    package.folderName.clear();
-    application.folderName.clear();
-    EXPECT_EQ(folderOf(package), fs::path());
-    EXPECT_EQ(folderOf(application), fs::path());
-    EXPECT_EQ(folderOf(componentById(catalog, "orv-camera")),
-              root / L"Apps" / L"Orvantis.CameraSystem");
-    for (const auto kind : {OperationKind::Install, OperationKind::Uninstall}) {
-        EXPECT_EQ(failure(kind, package), "No installation folder is available for Weapons Patch.");
+// An unknown kind must never fall through to a removal. A folder name that is no plain name, or
+// a parent that is not absolute, gives no location: an uninstall would reach outside.
+TEST_F(ComponentOperation, AnUnknownKindOrAMissingFolderTouchesNothing) {
+    installOld();
+    EXPECT_EQ(failure(static_cast<OperationKind>(7), package),
+              "The requested operation is not supported.");
+    for (const char* name : {"", "..", ".", "a\\b", "a/b", "C:x"}) {
+        SCOPED_TRACE(name);
+        package.folderName = name;
+        EXPECT_EQ(folderOf(package), fs::path());
+        EXPECT_EQ(failure(OperationKind::Uninstall, package),
+                  "No installation folder is available for Weapons Patch.");
     }
+    EXPECT_EQ(installedLocation(application, L"D:\\C", L"A"), fs::path());
+    EXPECT_EQ(installedLocation(application, L"C", L"D:\\A"), L"D:\\A\\Orvantis.CameraSystem");
+    EXPECT_EQ(version(componentById(catalog, "velmora-weapons-patch")), "0.9.0");
     EXPECT_FALSE(fs::exists(root / L"hub.log"));
 }
 
-TEST_F(ComponentOperation, TheInstalledVersionIsTheManifestsOrTheReceipts) {
-    const std::tuple<const CatalogComponent*, FileTree, bool, const char*> rows[] = {
-        {&package, {{"manifest.json", R"({"package_version": " 1.0.1\n"})"}}, true, "1.0.1"},
-        {&package, {{"manifest.json", R"({"package_version": 1})"}}, true, ""},
-        {&application,
-         {{"ORV-Camera.exe", "MZ"}, {"orv-hub-install.json", R"({"version": "0.1.0"})"}},
-         true,
-         "0.1.0"},
-        {&application, {{"ORV-Camera.exe", "MZ"}}, true, ""},
-        {&application, {{"ORV-Camera.exe/", ""}, {"orv-hub-install.json", "{}"}}, false, ""},
+TEST_F(ComponentOperation, PackageDownloadAsksForTheVersionAndStreamsTheBodyWithProgress) {
+    // The address, the version asked for, the request the server sees.
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        {"/p.zip", "1.0.0", "/p.zip?v=1.0.0"},
+        {"/p.zip?channel=beta", "1.0 beta+2", "/p.zip?channel=beta&v=1.0%20beta%2B2"},
+        {"/p.zip", "v1~\xC3\xA9/&", "/p.zip?v=v1%7E%C3%A9%2F%26"},
+        {"/p.zip", "", "/p.zip"},
     };
-    for (const auto& [component, tree, installed, expected] : rows) {
-        ASSERT_EQ(removeTree(folderOf(*component)), 0U);
-        test::makeTree(folderOf(*component), tree);
-        const auto state = readInstalledVersion(*component, folderOf(*component));
-        EXPECT_EQ(state.installed, installed) << expected;
-        EXPECT_EQ(state.version, expected);
+    server.answer("/p.zip", {.generatedSize = 1'000'000});
+    for (const auto& [path, asked, target] : rows) {
+        package.downloadUrl = server.url(path);
+        package.version = asked;
+        recorder.reports.clear();
+        EXPECT_EQ(download(), "no failure");
+        EXPECT_EQ(server.requests().back().target, target);
+        EXPECT_EQ(server.requests().back().headers.at("user-agent"), "Orvantis Hub");
     }
-    EXPECT_FALSE(readInstalledVersion(package, root / L"missing").installed);
+    EXPECT_EQ(fs::file_size(archive), 1'000'000U);
+    EXPECT_EQ(recorder.phases(), std::vector<std::string>{"Downloading package"});
+    EXPECT_DOUBLE_EQ(recorder.reports.back().first, 0.4);
+    recorder.reports.clear();
+    server.answer("/p.zip", {.generatedSize = 200'000, .omitLength = true});
+    EXPECT_EQ(download(), "no failure");
+    EXPECT_EQ(fs::file_size(archive), 200'000U);
+    EXPECT_EQ(recorder.reports.front().first, -1.0) << "no length: indeterminate";
+}
+
+// The 2 GiB limit: an announced length above it is refused before the file is made, exactly
+// the limit passes (and the short body then fails on its own).
+TEST_F(ComponentOperation, PackageDownloadRefusesWhatCannotBeAPackage) {
+    package.downloadUrl = server.url("/p.zip");
+    package.version.clear();
+    const std::string tooLarge = "The package is too large to download safely.";
+    const struct {
+        test::ScriptedAnswer answer;
+        std::string failure; // its start
+        bool fileMade;
+    } rows[] = {
+        {{.body = "PK", .declaredLength = 2'147'483'649}, tooLarge, false},
+        {{.status = 204}, "The downloaded package is empty.", true},
+        {{.body = "", .omitLength = true}, "The downloaded package is empty.", true},
+        {{.generatedSize = 500'000, .cutAfter = 200'000},
+         "The package download was interrupted: ",
+         true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.failure);
+        fs::remove(archive);
+        server.answer("/p.zip", row.answer);
+        EXPECT_EQ(download().substr(0, row.failure.size()), row.failure);
+        EXPECT_EQ(fs::exists(archive), row.fileMade);
+    }
+    server.answer("/p.zip", {.body = "PK", .declaredLength = 2'147'483'648});
+    EXPECT_NE(download(), tooLarge) << "exactly the limit passes";
+    EXPECT_TRUE(fs::exists(archive));
+    package.downloadUrl = "https://localhost:1/p.zip";
+    EXPECT_EQ(download().rfind("Unable to download Weapons Patch: ", 0), 0U);
+    package.downloadUrl = server.url("/p.zip");
+    archive = root / L"missing" / L"package.zip";
+    EXPECT_EQ(download(), "Unable to create the temporary package file.");
+}
+
+TEST_F(ComponentOperation, PackageDownloadCancellationIsSeenBeforeTheFirstReadAndAfterEachChunk) {
+    server.answer("/p.zip", {.generatedSize = 5'000'000});
+    package.downloadUrl = server.url("/p.zip");
+    cancel = true;
+    EXPECT_EQ(download(), "cancelled");
+    EXPECT_FALSE(fs::exists(archive) && fs::file_size(archive) > 0) << "nothing received";
+    cancel = false;
+    recorder.callback = [&](double, const std::string&) { cancel = true; };
+    EXPECT_EQ(download(), "cancelled");
+    EXPECT_LT(fs::file_size(archive), 5'000'000U);
+}
+
+// The extraction's own failures; the work folder of an earlier attempt never leaks into the
+// next one. Paths with blanks or a trailing backslash reach tar as one argument each.
+TEST_F(ComponentOperation, PackagePreparationUnpacksIntoAFreshWorkFolder) {
+    package.downloadUrl = server.url("/p.zip");
+    const auto downloads = root / L"Down loads";
+    const auto work = downloads / L"velmora-weapons-patch";
+    test::makeTree(work, {{"extracted/stale.txt", "from an earlier attempt"}});
+    const test::FileTree files{
+        {"orvantis-aircraft-velmora-weapons/manifest.json", R"({"package_version": "1.0.0"})"},
+        {"orvantis-aircraft-velmora-weapons/na\xC3\xAFve/\xE2\x9C\x88.bin",
+         std::string(70'000, 'b')}};
+    for (const auto method : {test::ZipMethod::Stored, test::ZipMethod::Deflated}) {
+        test::writeZip(root / L"a.zip", files, {method, true});
+        server.answer("/p.zip", {.file = root / L"a.zip"});
+        const auto prepared = preparePackage(package, downloads, {}, cancel);
+        EXPECT_EQ(prepared.contentFolder,
+                  work / L"extracted" / L"orvantis-aircraft-velmora-weapons");
+        test::makeTree(root / L"expected", files);
+        EXPECT_EQ(test::readTree(work / L"extracted"), test::readTree(root / L"expected"));
+    }
+    fs::create_directories(root / L"out");
+    extractArchive(root / L"a.zip", (root / L"out").native() + L"\\");
+    EXPECT_EQ(test::readTree(root / L"out"), test::readTree(root / L"expected"));
+    EXPECT_EQ(
+        test::failureOf([&] { extractArchive(work / L"package.zip", work / L"extracted", 0); }),
+        "Package extraction timed out.");
+    EXPECT_EQ(test::failureOf([&] { (void)tarPathIn(root.path()); }),
+              "Windows archive support (tar.exe) is not available.");
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include "support/test_support.h"
 #include "util/known_folder.h"
 #include "util/text.h"
-#include "util/windows_error.h"
 
 #include <windows.h>
 
@@ -16,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <sstream>
 
 namespace hub {
 namespace {
@@ -34,15 +35,12 @@ protected:
     // The child's report: its command line, its folder, then its environment, a line each.
     [[nodiscard]] std::vector<std::wstring> report() const {
         const std::string bytes = test::readFile(reportFile);
-        std::vector<std::wstring> lines{{}};
-        for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
-            const auto c = static_cast<wchar_t>(static_cast<unsigned char>(bytes[at]) |
-                                                static_cast<unsigned char>(bytes[at + 1]) << 8);
-            if (c == L'\n') {
-                lines.emplace_back();
-            } else {
-                lines.back().push_back(c);
-            }
+        std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+        std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+        std::wistringstream stream(text);
+        std::vector<std::wstring> lines;
+        for (std::wstring line; std::getline(stream, line);) {
+            lines.push_back(line);
         }
         return lines;
     }
@@ -52,7 +50,7 @@ protected:
     test::ScopedVariable reporting{L"HUB_CHILD_REPORT", reportFile.native()};
 };
 
-TEST_F(Processes, AChildGetsItsQuotedPathItsFolderAndNoWebViewSettings) {
+TEST_F(Processes, AChildGetsItsQuotedPathItsFolderAndNoWebViewSettingsAttachedOrNot) {
     const test::ScopedVariable variables[] = {{L"webview2_user_data_folder", L"x"},
                                               {L"WebView2_Additional_Browser_Arguments", L"y"},
                                               {L"WEBVIEW2", L"kept"},
@@ -73,31 +71,23 @@ TEST_F(Processes, AChildGetsItsQuotedPathItsFolderAndNoWebViewSettings) {
     }
     const std::wstring block = childEnvironment();
     EXPECT_EQ(block.substr(block.size() - 2), std::wstring(2, L'\0'));
-}
-
-TEST_F(Processes, ExitCodesTimeOutsAndStartFailuresAreReported) {
-    const auto sleeper = childAt(L"hub-test-sleeper.exe");
-    const auto exited = runAndWait(sleeper, L"exit 42", 20000, true);
-    EXPECT_TRUE(exited.finished);
-    EXPECT_EQ(exited.exitCode, 42U);
-    EXPECT_FALSE(runAndWait(sleeper, L"sleep 60000", 200, true).finished);
-    EXPECT_FALSE(isProcessNamed(listProcesses(), L"hub-test-sleeper.exe")) << "still running";
-    EXPECT_EQ(test::failureOf([&] { runAndWait(temp / L"missing.exe", L"", 1000, true); }),
-              windowsError("Unable to start missing.exe", ERROR_FILE_NOT_FOUND).what());
-    EXPECT_EQ(test::failureOf([&] { openWithShell((temp / L"missing.txt").native()); }),
-              "Unable to open " + toUtf8((temp / L"missing.txt").native()));
-}
-
-TEST_F(Processes, ADetachedChildRunsOn) {
-    const auto app = childAt(L"detached.exe");
     startDetached(app, L"--launched");
     for (const auto& process : listProcesses()) {
-        if (process.executableName == L"detached.exe") {
+        if (process.executableName == L"app.exe") {
             const UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, process.processId));
             ASSERT_EQ(WaitForSingleObject(handle.get(), 20000), WAIT_OBJECT_0);
         }
     }
-    EXPECT_EQ(report().at(0), L"\"" + app.native() + L"\" --launched");
+    EXPECT_EQ(report().at(0), L"\"" + app.native() + L"\" --launched") << "a detached child";
+}
+
+// Exit codes and start failures: see the uninstall command's rows in the operation tests.
+TEST_F(Processes, AChildThatOutlivesItsTimeIsEndedAndTheShellReportsFailures) {
+    const auto sleeper = childAt(L"hub-test-sleeper.exe");
+    EXPECT_FALSE(runAndWait(sleeper, L"sleep 60000", 200, true).finished);
+    EXPECT_FALSE(isProcessNamed(listProcesses(), L"hub-test-sleeper.exe")) << "still running";
+    EXPECT_EQ(test::failureOf([&] { openWithShell((temp / L"missing.txt").native()); }),
+              "Unable to open " + toUtf8((temp / L"missing.txt").native()));
 }
 
 // Two processes of the same name: the one that runs elsewhere must not hide the one asked for,
@@ -150,9 +140,7 @@ TEST(ShortcutInProfile, ADesktopShortcutIsWrittenOnceWithTheLastSettings) {
         ComPtr<IPersistFile> file;
         ASSERT_HRESULT_SUCCEEDED(link.As(&file));
         ASSERT_HRESULT_SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ));
-        wchar_t path[MAX_PATH]{};
-        wchar_t arguments[1024]{};
-        wchar_t folder[MAX_PATH]{};
+        wchar_t path[MAX_PATH]{}, arguments[1024]{}, folder[MAX_PATH]{};
         link->GetPath(path, MAX_PATH, nullptr, 0);
         link->GetArguments(arguments, 1024);
         link->GetWorkingDirectory(folder, MAX_PATH);
@@ -160,11 +148,10 @@ TEST(ShortcutInProfile, ADesktopShortcutIsWrittenOnceWithTheLastSettings) {
         EXPECT_EQ(std::wstring(arguments), L"--profile \"Second One\"");
         EXPECT_TRUE(fs::equivalent(folder, executable.parent_path()));
     }
-    EXPECT_EQ(std::count_if(fs::directory_iterator(shortcut.parent_path()), {},
-                            [&](const auto& entry) {
-                                return entry.path().filename().native().starts_with(name);
-                            }),
-              1);
+    const auto named = [&](const auto& entry) {
+        return entry.path().filename().native().starts_with(name);
+    };
+    EXPECT_EQ(std::count_if(fs::directory_iterator(shortcut.parent_path()), {}, named), 1);
     fs::remove(shortcut);
     CoUninitialize();
 }

@@ -1,8 +1,13 @@
-// Replacing a target folder as a whole, undoing or finishing interrupted work, and removing it.
+// Replacing a target folder as a whole, undoing or finishing interrupted work (also after a
+// crash), removing it, and the file-system building blocks beneath.
 #include "install/staged_activation.h"
 
+#include "install/copy_progress.h"
+#include "install/file_operations.h"
 #include "install/long_path.h"
+#include "install/processes.h"
 #include "support/test_support.h"
+#include "util/text.h"
 #include "util/unique_handle.h"
 #include "util/windows_error.h"
 
@@ -11,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace hub {
 namespace {
@@ -137,8 +143,54 @@ TEST_F(StagedActivation, FailuresAndCancellationKeepTheOldVersion) {
                                5)
                       .what());
     }
+    // A previous version that recovery cannot move back is the only copy of the old version:
+    // every change waits until it is back.
+    {
+        const test::MoveRecorder refuseAll([](auto&, auto&) { return 5U; });
+        EXPECT_EQ(recoverInterruptedWork(target),
+                  "pkg: previous version not restored, the next start will try again");
+        const std::string refused = "The previous version of pkg could not be restored yet. "
+                                    "Restart Orvantis Hub and try again.";
+        EXPECT_EQ(test::failureOf([&] { install(); }), refused);
+        EXPECT_EQ(test::failureOf([&] { removeInstalledFolder(target, {}); }), refused);
+    }
     EXPECT_EQ(recoverInterruptedWork(target), "pkg: previous version restored");
     EXPECT_EQ(test::readTree(target), oldVersion);
+}
+
+// T: is a 4 MiB RAM disk that the harness maps into the prefix where it may mount one. Neither
+// the new version nor the preserved items arrive in part.
+TEST_F(StagedActivation, AFullDiskFailsBeforeActivationAndFreesItsSpace) {
+    if (!fs::exists(L"T:\\")) {
+        GTEST_SKIP() << "no RAM disk mapped as T: (mounting needs root)";
+    }
+    target = L"T:\\Community\\pkg";
+    const FileTree old{{"big.bin", std::string(2u << 20, 'o')}, {"user.cfg", "mine"}};
+    for (const auto& [newBytes, failure] :
+         {std::pair<std::size_t, std::string>{1u << 20, "Unable to keep big.bin: "},
+          {3u << 20, "Unable to copy new.bin: "}}) {
+        SCOPED_TRACE(failure);
+        test::makeTree(target, old);
+        test::makeTree(source, {{"new.bin", std::string(newBytes, 'n')}});
+        const auto free = fs::space(L"T:\\").available;
+        const auto message = test::failureOf([&] { install({L"user.cfg", L"big.bin"}); });
+        EXPECT_EQ(message.substr(0, failure.size()), failure) << message;
+        EXPECT_EQ(test::readTree(target), old);
+        EXPECT_FALSE(fs::exists(target.native() + L".orv-hub-staging"));
+        EXPECT_EQ(fs::space(L"T:\\").available, free);
+        fs::remove_all(target);
+    }
+}
+
+TEST_F(StagedActivation, ActivationMovesOnOneVolumeAndCopiesWhenForced) {
+    for (const bool forced : {false, true}) {
+        test::makeTree(source, newVersion);
+        setCopyActivationForTesting(forced);
+        stageAndActivate(source, target, {}, {}, {}, cancel, SourceUse::MayMove);
+        setCopyActivationForTesting(false);
+        EXPECT_EQ(test::readTree(target), newVersion);
+        EXPECT_EQ(fs::exists(source), forced);
+    }
 }
 
 TEST_F(StagedActivation, LongPathsAndLinksInstallAndRemoveWithinTheTarget) {
@@ -175,7 +227,6 @@ TEST(Recovery, FinishesOrUndoesWhatTheSiblingsRecord) {
         const FileTree* result;
     } rows[] = {
         {"t", "", &newTree},
-        {"", "", nullptr},
         {"ts", "Pkg: incomplete copy removed", &newTree},
         {"r", "Pkg: interrupted removal completed", nullptr},
         {"tp", "Pkg: previous version removed", &newTree},
@@ -216,13 +267,6 @@ TEST(Removal, RemovesTheWholeFolderOrLeavesTheRestForRecovery) {
     const auto folder = temp / L"Apps" / L"Tool";
     test::makeTree(folder, {{"tool.exe", "binary"}, {"logs/today.log", "log"}, {"empty/", ""}});
     SetFileAttributesW((folder / L"tool.exe").c_str(), FILE_ATTRIBUTE_READONLY);
-    {
-        const test::MoveRecorder refused(
-            [](auto&, auto&) { return std::optional<std::uint32_t>(32); });
-        EXPECT_EQ(test::failureOf([&] { removeInstalledFolder(folder, {}); }),
-                  "Tool is in use. Close the programs using it and try again.");
-        EXPECT_EQ(refused.moves.size(), 8U);
-    }
     UniqueHandle held;
     {
         // Once out of place, a file in the folder is held open so that it cannot be deleted.
@@ -243,6 +287,137 @@ TEST(Removal, RemovesTheWholeFolderOrLeavesTheRestForRecovery) {
     EXPECT_EQ(test::readTree(temp.path()), (FileTree{{"Apps/", ""}}));
     EXPECT_EQ(test::failureOf([] { removeInstalledFolder({}, {}); }),
               "The installation folder is not valid.");
+}
+
+// A refused rename is tried up to eight times; the last refusal's error is the result.
+TEST(FileOperations, RenameRetriesEightTimesAndReportsTheLastError) {
+    const test::TempFolder temp;
+    test::makeTree(temp / L"from", {{"x.txt", "x"}});
+    for (const auto& [refusals, result] : {std::pair{8U, 5U}, {3U, 0U}}) {
+        const test::MoveRecorder recorder([&](auto&, auto&) -> std::optional<std::uint32_t> {
+            const auto tries = recorder.moves.size();
+            if (tries > refusals) {
+                return std::nullopt;
+            }
+            return tries < 8 ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED;
+        });
+        EXPECT_EQ(renameWithRetry(temp / L"from", temp / L"to"), result);
+        EXPECT_EQ(recorder.moves.size(), std::min(refusals + 1, 8U));
+    }
+    EXPECT_EQ(test::readFile(temp / L"to" / L"x.txt"), "x");
+}
+
+// Reports go out when forced, after a step of 0.004, or when 120 ms have passed; the copy
+// routine cancels when the flag is raised or the callback failed.
+TEST(CopyProgressRoutine, ThrottlesReportsAndCancels) {
+    test::ProgressRecorder recorder;
+    std::atomic<bool> cancel{false};
+    CopyProgress state{recorder.callback, cancel, 1000};
+    state.report(0, true);
+    state.lastReportTime = std::numeric_limits<std::int64_t>::max() / 2; // the clock holds still
+    state.report(3, false);
+    state.report(4, false);
+    state.lastReportTime = 0; // long ago
+    state.report(5, false);
+    const auto routine = [&](std::int64_t bytes) {
+        LARGE_INTEGER done{.QuadPart = bytes};
+        return copyProgressRoutine({}, done, {}, {}, 1, CALLBACK_CHUNK_FINISHED, nullptr, nullptr,
+                                   &state);
+    };
+    state.copiedBytes = 200;
+    EXPECT_EQ(routine(300), static_cast<DWORD>(PROGRESS_CONTINUE));
+    const std::vector<double> expected{0.0, 0.004, 0.005, 0.5};
+    ASSERT_EQ(recorder.reports.size(), expected.size());
+    for (std::size_t index = 0; index < expected.size(); ++index) {
+        EXPECT_DOUBLE_EQ(recorder.reports[index].first, expected[index]);
+    }
+    cancel = true;
+    EXPECT_EQ(routine(400), static_cast<DWORD>(PROGRESS_CANCEL));
+    cancel = false;
+    recorder.callback = [](double, const std::string&) { throw std::runtime_error("gone"); };
+    EXPECT_EQ(routine(600), static_cast<DWORD>(PROGRESS_CANCEL));
+    EXPECT_TRUE(state.callbackFailure);
+}
+
+// An installation or removal killed at any point, followed by the recovery of the next run,
+// leaves the target exactly as the old or exactly as the new version. The work runs in a child
+// (tests/tools/install_child.cpp) that kills itself at a chosen point, as a crash would end it.
+constexpr std::uint32_t killedExitCode = 99;
+constexpr int newFiles = 6;
+
+class CrashRecovery : public testing::Test {
+protected:
+    CrashRecovery() {
+        FileTree files{{"shared.txt", "new shared"}};
+        for (int index = 0; index < newFiles; ++index) {
+            files["content/file" + std::to_string(index) + ".bin"] = std::string(2000, 'a');
+        }
+        test::makeTree(source, files);
+        files["keep/user.ini"] = "the user's settings";
+        test::makeTree(temp / L"new", files);
+        test::makeTree(temp / L"old", oldFiles);
+        newTree = test::readTree(temp / L"new");
+        oldTree = test::readTree(temp / L"old");
+    }
+
+    // Runs the child killed at the point, recovers as the next run would and returns the tree.
+    FileTree killedAt(const std::wstring& arguments, const std::wstring& point, bool fresh) {
+        if (fresh) {
+            recoverInterruptedWork(target);
+            EXPECT_EQ(removeTree(target), 0U);
+            test::makeTree(target, oldFiles);
+        }
+        const auto outcome =
+            runAndWait(test::testProgram(L"hub_install_child.exe"),
+                       arguments + L" " + point +
+                           (arguments.starts_with(L"install") ? L" keep\\user.ini" : L""),
+                       60000, true);
+        EXPECT_EQ(outcome.exitCode, point == L"none" ? 0 : killedExitCode);
+        recoverInterruptedWork(target);
+        EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), {}),
+                  fs::exists(target) ? 1 : 0)
+            << "siblings left";
+        return fs::exists(target) ? test::readTree(target) : FileTree{};
+    }
+
+    const FileTree oldFiles{{"old-only/data.bin", std::string(3000, 'o')},
+                            {"keep/user.ini", "the user's settings"},
+                            {"shared.txt", "old shared"}};
+    test::TempFolder temp;
+    fs::path source = temp / L"new version";
+    fs::path target = temp / L"Community" / L"pkg";
+    std::wstring install = L"install \"" + source.native() + L"\" \"" + target.native() + L"\"";
+    std::wstring remove = L"remove \"" + target.native() + L"\"";
+    FileTree oldTree;
+    FileTree newTree;
+    const FileTree gone;
+};
+
+// Kill points across the whole install: the progress reports (1 preparing, 2 the copy's start,
+// one per file, the copy's end, the activation), the staged folder, and both activation moves;
+// then across a removal, whose second run finds the work of the first one killed.
+TEST_F(CrashRecovery, AnInstallOrRemovalComesBackAsTheOldOrTheNewStateNeverAMix) {
+    const auto progress = [](int report) { return L"progress:" + std::to_wstring(report); };
+    const std::tuple<const std::wstring*, std::wstring, bool, const FileTree*> points[] = {
+        {&install, progress(1), true, &oldTree},
+        {&install, progress(2), true, &oldTree},
+        {&install, progress(2 + newFiles / 2), true, &oldTree},
+        {&install, progress(newFiles + 3), true, &oldTree},
+        {&install, progress(newFiles + 4), true, &oldTree},
+        {&install, L"staged", true, &oldTree},
+        {&install, L"move-before:1", true, &oldTree},
+        {&install, L"move-after:1", true, &oldTree},
+        {&install, L"move-before:2", true, &oldTree},
+        {&install, L"move-after:2", true, &newTree},
+        {&install, L"none", true, &newTree},
+        {&remove, L"move-before:1", true, &oldTree},
+        {&remove, L"move-after:1", false, &gone},
+        {&remove, L"none", true, &gone},
+    };
+    for (const auto& [arguments, point, fresh, expected] : points) {
+        SCOPED_TRACE(toUtf8(*arguments + L" " + point));
+        EXPECT_EQ(killedAt(*arguments, point, fresh), *expected);
+    }
 }
 
 } // namespace

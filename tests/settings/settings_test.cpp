@@ -21,13 +21,16 @@ TEST(Settings, LoadingReadsWhatItCanAndDefaultsTheRest) {
     const auto file = folder / L"settings.json";
     const Settings both{"msfs2024-steam", L"D:\\Community"};
     const std::pair<std::string, Settings> rows[] = {
-        {R"({"customCommunityFolder":"D:\\Community","simulator":"msfs2024-steam"})", both},
         {"\xEF\xBB\xBF{\"x\":[1],\"customCommunityFolder\":\"D:\\\\Community\",\"simulator\":"
          "\"msfs2024-steam\"}",
          both},
         {R"({"simulator":5,"customCommunityFolder":"D:\\C"})", {"", L"D:\\C"}},
         {R"({"simulator":"custom","customCommunityFolder":["D:\\C"]})", {"custom", L""}},
         {"{\"simulator\":\"custom\",\"customCommunityFolder\":\"D:\\\\\xFF\"}", {}},
+        {R"({"customCommunityFolder":"\\\\nas\\sim"})", {"", L"\\\\nas\\sim"}},
+        {R"({"customCommunityFolder":"Sim\\x"})", {}},
+        {R"({"customCommunityFolder":"D:Sim"})", {}},
+        {R"({"customCommunityFolder":"\\Sim"})", {}},
         {"[]", {}},
         {"", {}},
         {R"({"simulator":"msfs2024-steam")", {}},
@@ -88,10 +91,9 @@ TEST(ActivityLog, ConcurrentWritersProduceWholeLines) {
             log.write(std::string(64, tag));
         }
     };
-    std::thread first(writer, 'a');
-    std::thread second(writer, 'b');
-    first.join();
-    second.join();
+    {
+        const std::jthread first(writer, 'a'), second(writer, 'b'); // joined at the scope's end
+    }
     const auto lines = test::logMessages(folder / L"hub.log");
     EXPECT_EQ(lines.size(), 400U);
     for (const auto& line : lines) {

@@ -34,7 +34,6 @@ void writeUserCfg(const fs::path& file, const std::wstring& packages) {
 
 TEST(UserCfg, ThePackagesFolderIsTheQuotedValueOfTheKey) {
     const std::pair<const char*, const wchar_t*> rows[] = {
-        {"{Graphics\n}\nInstalledPackagesPath \"C:\\Games\\MSFS\"\n", LR"(C:\Games\MSFS)"},
         {"Version 1\r\nInstalledPackagesPath \"D:\\Flight Sim\"\r\n", LR"(D:\Flight Sim)"},
         {"    InstalledPackagesPath\t\"E:\\MSFS\\\"", LR"(E:\MSFS\)"},
         {"InstalledPackagesPath\"E:\\Sim\xC3\xA9\"\n", L"E:\\Sim\u00e9"},
@@ -46,7 +45,12 @@ TEST(UserCfg, ThePackagesFolderIsTheQuotedValueOfTheKey) {
          L"C:\\A"},
         {"InstalledPackagesPath \"C:\\A\"\nInstalledPackagesPathNextBoot \"F:\\Pending\"\n",
          L"C:\\A"},
-        {"InstalledPackagesPathNextBoot \"F:\\Pending\"\n", L""},
+        {"InstalledPackagesPath= \"\\\\nas\\sim\"", L"\\\\nas\\sim"},
+        {"InstalledPackagesPath:\"D:\\S\"", L"D:\\S"},
+        {"InstalledPackagesPath_2 \"D:\\S\"", L""},
+        {"InstalledPackagesPath \"Sim\\x\"", L""},
+        {"InstalledPackagesPath \"D:Sim\"", L""},
+        {"InstalledPackagesPath \"\\Sim\"", L""},
         {"", L""}};
     const test::TempFolder temp;
     for (const auto& [content, expected] : rows) {
@@ -76,8 +80,7 @@ TEST(Discovery, FindsEachInstallationOnceInItsOrder) {
     ASSERT_EQ(found.size(), 2U) << "the same Community folder counts once";
     EXPECT_EQ(found[0].id, "msfs2024-steam");
     EXPECT_EQ(found[0].communityFolder, temp / L"shared" / L"Community");
-    EXPECT_EQ(found[1].id + found[1].family + found[1].label + found[1].edition,
-              "msfs2020-storemsfs2020MSFS 2020Microsoft Store");
+    EXPECT_EQ(found[1].id, "msfs2020-store");
     EXPECT_EQ(found[1].communityFolder.native(), packages(L"store2020") + L"\\Community");
     EXPECT_TRUE(found[1].available);
     writeUserCfg(local / store2020, (temp / L"nothing").native());

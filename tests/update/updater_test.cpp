@@ -62,11 +62,19 @@ UpdateStatus settled(const Updater& updater) {
 }
 
 TEST(Updater, EndsEachCheckInItsStateAndReleasesTheRecordsOnce) {
-    const std::string checked = "check_for_updates -> ";
-    const std::string unreachable = "Network error\nCaused by: connection refused";
     const auto lastError = [](const std::string& text) {
         return "get_last_error length=" + std::to_string(text.size());
     };
+    // The journal of a check that returned result, with the calls in between.
+    const auto checked = [&](int result, std::vector<std::string> between) {
+        Journal journal{manager, "is_portable", "check_for_updates -> " + std::to_string(result)};
+        journal.insert(journal.end(), between.begin(), between.end());
+        journal.push_back("free_update_manager");
+        return journal;
+    };
+    const auto error = [](const std::string& text) { return UpdateStatus{"error", "", 0, text}; };
+    const std::string unreachable = "Network error\nCaused by: connection refused";
+    const std::string downloaded = "download ended";
     const struct {
         json script;
         UpdateStatus status;
@@ -75,29 +83,25 @@ TEST(Updater, EndsEachCheckInItsStateAndReleasesTheRecordsOnce) {
         {{{"portable", true}},
          {"disabled", "", 0, "Updates are disabled in portable mode."},
          {manager, "is_portable", "free_update_manager"}},
-        {{{"check", 1}},
-         {"upToDate", "", 0, "The application is up to date."},
-         {manager, "is_portable", checked + "1", "free_update_manager"}},
+        {{{"check", 1}}, {"upToDate", "", 0, "The application is up to date."}, checked(1, {})},
         {{{"managerError", "not installed"}},
-         {"error", "", 0, "not installed"},
+         error("not installed"),
          {manager, lastError("not installed")}},
         {{{"check", -1}, {"checkError", unreachable}},
-         {"error", "", 0, unreachable},
-         {manager, "is_portable", checked + "-1", lastError(unreachable), "free_update_manager"}},
+         error(unreachable),
+         checked(-1, {lastError(unreachable)})},
         {{{"check", -1}},
-         {"error", "", 0, "the update framework failed without giving a reason"},
-         {manager, "is_portable", checked + "-1", "free_update_manager"}},
+         error("the update framework failed without giving a reason"),
+         checked(-1, {})},
         {{{"check", 0}, {"target", {{"SHA256", nullptr}}}},
-         {"error", "", 0, "Required property SHA256 was null"},
-         {manager, "is_portable", checked + "0", "free_update_info", "free_update_manager"}},
+         error("Required property SHA256 was null"),
+         checked(0, {"free_update_info"})},
         {{{"check", 0}, {"progress", {10}}, {"downloadError", "Checksum mismatch"}},
-         {"error", "", 0, "Checksum mismatch"},
-         {manager, "is_portable", checked + "0", "free_update_info", download, "download ended",
-          lastError("Checksum mismatch"), "free_update_manager"}},
+         error("Checksum mismatch"),
+         checked(0, {"free_update_info", download, downloaded, lastError("Checksum mismatch")})},
         {{{"check", 0}, {"progress", {0, 35, 100}}},
          ready,
-         {manager, "is_portable", checked + "0", "free_update_info", download, "download ended",
-          apply, "free_update_manager"}},
+         checked(0, {"free_update_info", download, downloaded, apply})},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.script.dump());
@@ -122,30 +126,23 @@ TEST(Updater, EndsEachCheckInItsStateAndReleasesTheRecordsOnce) {
     }
 }
 
-TEST(Updater, ShowsTheDownloadsProgressCappedAt100) {
+// Closing the updater while the download may still run waits for the download.
+TEST(Updater, ShowsTheDownloadsProgressCappedAt100AndWaitsForItOnClosing) {
     for (const auto& [reported, shown] :
          {std::pair<std::uint64_t, std::uint32_t>{37, 37}, {(1ULL << 32) + 50, 100}}) {
         const test::DownloadGate gate;
         FakeVelopack fake({{"check", 0}, {"progress", {reported}}, {"holdDownload", gate.name()}});
-        Updater updater(feed, &library());
-        const UpdateStatus status =
-            reached(updater, [&](const auto& now) { return now.progress == shown; });
-        EXPECT_EQ(status,
-                  (UpdateStatus{"downloading", "1.2.0", shown, "Downloading update 1.2.0..."}));
-        EXPECT_FALSE(updater.applyUpdateOnExit()) << "not while downloading";
-        gate.release();
-        EXPECT_EQ(settled(updater), ready);
+        {
+            Updater updater(feed, &library());
+            EXPECT_EQ(reached(updater, [&](const auto& now) { return now.progress == shown; }),
+                      (UpdateStatus{"downloading", "1.2.0", shown, "Downloading update 1.2.0..."}));
+            EXPECT_FALSE(updater.applyUpdateOnExit()) << "not while downloading";
+            gate.release();
+        }
+        const auto journal = fake.journal();
+        EXPECT_EQ(Journal(journal.end() - 2, journal.end()),
+                  (Journal{"download ended", "free_update_manager"}));
     }
-    const test::DownloadGate gate;
-    FakeVelopack fake({{"check", 0}, {"progress", {50}}, {"holdDownload", gate.name()}});
-    {
-        Updater updater(feed, &library());
-        EXPECT_EQ(reached(updater, [](const auto& now) { return now.progress == 50; }).progress,
-                  50U);
-        gate.release(); // the updater closes while the download may still run: it waits
-    }
-    EXPECT_EQ(fake.journal().back(), "free_update_manager");
-    EXPECT_EQ(fake.journal().at(fake.journal().size() - 2), "download ended");
 }
 
 // The library must be the current interface generation, loaded from the given folder only;
@@ -173,38 +170,21 @@ TEST(VelopackLibrary, LoadsOnlyTheCurrentLibraryAndReadsItsLastError) {
 // The probe (tests/fakes/velopack/hook_probe.cpp) starts as the hub does.
 TEST(StartupHook, EndsAHookRunAndLetsAnOrdinaryStartGoOn) {
     const fs::path withLibrary = test::testProgram(L"");
-    const struct {
-        fs::path library;
-        const wchar_t* arguments;
-        std::uint32_t exitCode;
-        std::string record;
-        Journal journal;
-    } rows[] = {
-        {withLibrary,
-         L"--veloapp-install 1.2.3",
-         0,
-         "",
-         {"app_run user=null", "hook --veloapp-install 1.2.3"}},
-        {withLibrary, L"", test::HookProbe::wentOnExitCode, "went on\n", {"app_run user=null"}},
-        {{},
-         L"--veloapp-install 1.2.3",
-         test::HookProbe::wentOnExitCode,
-         "went on --veloapp-install 1.2.3\n",
-         {}},
-        {test::testProgram(L"velopack-old"),
-         L"update-status",
-         test::HookProbe::wentOnExitCode,
-         "update status: disabled \"\"\n",
-         {}},
+    const std::uint32_t wentOn = test::HookProbe::wentOnExitCode;
+    const std::string hook = "--veloapp-install 1.2.3";
+    const std::tuple<fs::path, std::string, std::uint32_t, std::string, Journal> rows[] = {
+        {withLibrary, hook, 0, "", {"app_run user=null", "hook " + hook}},
+        {withLibrary, "", wentOn, "went on\n", {"app_run user=null"}},
+        {{}, hook, wentOn, "went on " + hook + "\n", {}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(toUtf8(row.arguments));
+    for (const auto& [libraryFolder, arguments, exitCode, record, journal] : rows) {
+        SCOPED_TRACE(arguments);
         FakeVelopack fake({{"check", 1}});
         const test::TempFolder folder;
-        const test::HookProbe probe(folder / "hub.exe", row.library);
-        EXPECT_EQ(probe.run(row.arguments), row.exitCode);
-        EXPECT_EQ(probe.record(), row.record);
-        EXPECT_EQ(fake.journal(), row.journal);
+        const test::HookProbe probe(folder / "hub.exe", libraryFolder);
+        EXPECT_EQ(probe.run(toWide(arguments)), exitCode);
+        EXPECT_EQ(probe.record(), record);
+        EXPECT_EQ(fake.journal(), journal);
     }
 }
 

@@ -1,17 +1,11 @@
 #include "app/single_instance.h"
-#include "util/executable_folder.h"
 #include "util/paths.h"
 #include "util/text.h"
 #include "util/unique_handle.h"
 
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <sddl.h>
-#include <windows.h>
-
-#include <string>
 
 namespace hub {
 namespace {

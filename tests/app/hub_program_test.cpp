@@ -32,7 +32,6 @@ protected:
         return started_.back().get(); // null fails the first wait for a window
     }
 
-    // Reads a message box's text and presses OK.
     static std::wstring answer(HWND box) {
         wchar_t text[512] = L"no box";
         GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 512);

@@ -52,7 +52,6 @@ TEST_F(WebViewHostTest, CompletesTheViewAndLetsGoOfEverythingAtTheEnd) {
     EXPECT_TRUE(errors_.empty());
 }
 
-// Each command from the interface page is answered with a snapshot.
 TEST_F(WebViewHostTest, ObeysOnlyTheInterfaceAndOpensNoWindows) {
     const std::wstring page(interfaceStartAddress);
     struct Row {
@@ -115,7 +114,6 @@ TEST_F(WebViewHostTest, AnOldRuntimeGetsNoInterface) {
 // What the search may read: registry values as "HKLM\key|name" or "HKCU\key|name", environment
 // variables by their names. Every runtime library exists but those in a folder named "gone".
 using Values = std::map<std::wstring, std::wstring>;
-// The updater's records of the stable and canary runtimes, and the WebView2 group policies.
 const std::wstring clientState = L"\\Software\\Microsoft\\EdgeUpdate\\ClientState\\";
 const std::wstring stable = clientState + L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}|EBWebView";
 const std::wstring canary = clientState + L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}|EBWebView";
@@ -125,7 +123,6 @@ const std::wstring userStable = L"C:\\Users\\u\\EdgeWebView\\Application\\121.0.
 const std::wstring userCanary = L"C:\\Users\\u\\Edge SxS\\Application\\125.0.0.1";
 const std::wstring fixed = L"D:\\Fixed\\118.0.1";
 
-// Stable in both hives (the user's newer) and canary for the user, besides the given values.
 Values installs(Values values = {}) {
     values.insert({{L"HKCU" + canary, userCanary},
                    {L"HKLM" + stable, machineStable},

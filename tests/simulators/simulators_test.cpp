@@ -47,7 +47,6 @@ TEST(UserCfg, ThePackagesFolderIsTheQuotedValueOfTheKey) {
          L"C:\\A"},
         {"InstalledPackagesPath= \"\\\\nas\\sim\"", L"\\\\nas\\sim"},
         {"InstalledPackagesPath:\"D:\\S\"", L"D:\\S"},
-        {"InstalledPackagesPath_2 \"D:\\S\"", L""},
         {"InstalledPackagesPath \"Sim\\x\"", L""},
         {"InstalledPackagesPath \"D:Sim\"", L""},
         {"InstalledPackagesPath \"\\Sim\"", L""},
@@ -92,7 +91,6 @@ TEST(Discovery, FindsEachInstallationOnceInItsOrder) {
     EXPECT_FALSE(rest[1].available) << "no Community folder";
 }
 
-// The real lookup of the user's folders: in the test prefix only.
 TEST(DiscoveryInProfile, ReadsTheUsersAppDataFolders) {
     HUB_REQUIRE_TEST_PREFIX();
     const auto roaming = knownFolderPath(FOLDERID_RoamingAppData);

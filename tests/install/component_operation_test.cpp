@@ -80,10 +80,9 @@ TEST_F(ComponentOperation, APackageArrivesWholeWithProgressThroughEveryPhase) {
                         {top + "manifest.json", R"({"package_version": "1.0.0"})"},
                         {top + "new.cfg", "new"}}));
     EXPECT_FALSE(fs::exists(root / L"Downloads" / L"velmora-weapons-patch"));
-    const std::string folder = pathToUtf8(folderOf(package));
-    EXPECT_EQ(logged(),
-              (std::vector<std::string>{"install velmora-weapons-patch 1.0.0 -> " + folder,
-                                        "installed velmora-weapons-patch 1.0.0"}));
+    EXPECT_EQ(logged(), (std::vector<std::string>{"install velmora-weapons-patch 1.0.0 -> " +
+                                                      pathToUtf8(folderOf(package)),
+                                                  "installed velmora-weapons-patch 1.0.0"}));
     EXPECT_EQ(recorder.phases(), (std::vector<std::string>{
                                      "Downloading package", "Extracting package", "Preparing files",
                                      "Copying files", "Activating the new version"}));

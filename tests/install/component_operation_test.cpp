@@ -6,7 +6,6 @@
 #include "install/package_preparation.h"
 
 #include "harness/https_test_server.h"
-#include "harness/silent_listener.h"
 #include "support/test_support.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -80,12 +79,10 @@ TEST_F(ComponentOperation, APackageArrivesWholeWithProgressThroughEveryPhase) {
               (FileTree{{top, ""},
                         {top + "manifest.json", R"({"package_version": "1.0.0"})"},
                         {top + "new.cfg", "new"}}));
-    EXPECT_EQ(version(package), "1.0.0");
     EXPECT_FALSE(fs::exists(root / L"Downloads" / L"velmora-weapons-patch"));
-    const std::string folder = pathToUtf8(folderOf(package));
-    EXPECT_EQ(logged(),
-              (std::vector<std::string>{"install velmora-weapons-patch 1.0.0 -> " + folder,
-                                        "installed velmora-weapons-patch 1.0.0"}));
+    EXPECT_EQ(logged(), (std::vector<std::string>{"install velmora-weapons-patch 1.0.0 -> " +
+                                                      pathToUtf8(folderOf(package)),
+                                                  "installed velmora-weapons-patch 1.0.0"}));
     EXPECT_EQ(recorder.phases(), (std::vector<std::string>{
                                      "Downloading package", "Extracting package", "Preparing files",
                                      "Copying files", "Activating the new version"}));
@@ -104,10 +101,8 @@ TEST_F(ComponentOperation, AnApplicationArrivesWithItsReceiptAndAnUpdateRenewsIt
     EXPECT_EQ(test::readFile(folderOf(application) / L"orv-hub-install.json"),
               "{\n  \"component\": \"orv-camera\",\n  \"version\": \"0.11.0\"\n}\n");
     application.version = "0.12.0-beta";
-    serve("/app.zip", {{"ORV-Camera.exe", "MZ"}});
     run(OperationKind::Install, application);
     EXPECT_EQ(version(application), "0.12.0-beta");
-    EXPECT_FALSE(fs::exists(folderOf(application) / L"lib"));
     // Without its receipt it is there in an unknown version, without its executable not at all.
     fs::remove(folderOf(application) / L"orv-hub-install.json");
     EXPECT_TRUE(readInstalledVersion(application, folderOf(application)).installed);
@@ -117,9 +112,7 @@ TEST_F(ComponentOperation, AnApplicationArrivesWithItsReceiptAndAnUpdateRenewsIt
     EXPECT_FALSE(readInstalledVersion(application, folderOf(application)).installed);
 }
 
-// Every failure is the user's message, logged, and leaves the installed version as it was.
 TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
-    const test::SilentListener listener;
     UniqueHandle held;
     using SetUp = std::function<void(CatalogComponent&)>;
     const auto answer = [&](test::ScriptedAnswer scripted) -> SetUp {
@@ -146,7 +139,7 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
          }},
         {"The package URL is not a valid HTTPS address.",
-         [&](auto& c) { c.downloadUrl = "http://localhost:" + std::to_string(listener.port()); }},
+         [](auto& c) { c.downloadUrl = "http://localhost:1/package.zip"; }},
         {"Weapons Patch is not available for download yet.",
          [](auto& c) { c.downloadUrl.clear(); }},
         {"The built-in package definition is incomplete.",
@@ -162,7 +155,6 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
         EXPECT_EQ(version(package), "0.9.0");
         EXPECT_EQ(logged().back(), "failed: " + message);
     }
-    EXPECT_FALSE(listener.connectionAttempted());
     test::makeTree(folderOf(application), {{"ORV-Camera.exe", "MZ old"}});
     serve("/app.zip", {{"ORV-Camera.exe", "MZ"}, {"orv-hub-install.json/", ""}});
     EXPECT_EQ(failure(OperationKind::Install, application),
@@ -170,42 +162,38 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
     EXPECT_EQ(test::readTree(folderOf(application)), (FileTree{{"ORV-Camera.exe", "MZ old"}}));
 }
 
-// Cancelling at each point where an install looks at the flag keeps the old version; once the
-// new version is copied, activation runs to its end whatever the flag says.
+// Cancelling at each point where an install looks at the flag keeps the old version and, but in
+// the middle of a download, takes the work folder with it; once the new version is copied,
+// activation runs to its end whatever the flag says. The cancel ends a tar.exe that does not
+// progress and a download the server stalls (the first row); Wine's WinHTTP ends a pending call on
+// a closed request only at its receive time-out, so that row is left out there.
 TEST_F(ComponentOperation, CancellationStopsEveryPhaseButTheActivation) {
     serve("/package.zip", test::communityPackageArchive("1.0.0"));
-    for (const char* phase : {"Downloading package", "Extracting package", "Preparing files",
-                              "Copying files", "Activating the new version"}) {
+    server.answer("/stalled.zip", {.body = "late", .delayMs = 60'000});
+    for (const std::string phase :
+         {"", "Downloading package", "Extracting package", "Preparing files", "Copying files",
+          "Activating the new version"}) {
+        if (phase.empty() && test::runningUnderWine()) {
+            continue;
+        }
         SCOPED_TRACE(phase);
         installOld();
-        cancel = false;
+        cancel = phase.empty();
+        package.downloadUrl = server.url(phase.empty() ? "/stalled.zip" : "/package.zip");
+        std::optional<test::ScopedVariable> pausedTar;
+        if (phase == "Extracting package") {
+            pausedTar.emplace(L"HUB_TAR_STANDIN_PAUSE", L"1");
+        }
         recorder.callback = [&](double, const std::string& text) {
             cancel = cancel || text == phase;
         };
-        const bool activated = std::string(phase) == "Activating the new version";
+        const bool activated = phase == "Activating the new version";
         EXPECT_EQ(failure(OperationKind::Install, package), activated ? "no failure" : "cancelled");
         EXPECT_EQ(version(package), activated ? "1.0.0" : "0.9.0");
         EXPECT_EQ(logged().back(), activated ? "installed velmora-weapons-patch 1.0.0"
                                              : "cancelled velmora-weapons-patch");
-    }
-}
-
-// A cancel ends a download the server stalls and a tar.exe that does not progress, and takes
-// the work folder with it. Wine's WinHTTP ends a pending call on a closed request only at its
-// receive time-out, so the stalled download is left out there.
-TEST_F(ComponentOperation, CancellationEndsAStalledDownloadAndATarThatDoesNotProgress) {
-    serve("/package.zip", test::communityPackageArchive("1.0.0"));
-    server.answer("/stalled.zip", {.body = "late", .delayMs = 60'000});
-    const test::ScopedVariable pausedTar(L"HUB_TAR_STANDIN_PAUSE", L"1");
-    for (const bool stalled : {!test::runningUnderWine(), false}) {
-        cancel = stalled;
-        recorder.callback = [&](double, const std::string& text) {
-            cancel = cancel || text == "Extracting package";
-        };
-        package.downloadUrl = server.url(stalled ? "/stalled.zip" : "/package.zip");
-        EXPECT_EQ(failure(OperationKind::Install, package), "cancelled");
-        EXPECT_FALSE(fs::exists(root / L"Community"));
-        EXPECT_FALSE(fs::exists(root / L"Downloads" / L"velmora-weapons-patch"));
+        EXPECT_TRUE(phase == "Downloading package" ||
+                    !fs::exists(root / L"Downloads" / L"velmora-weapons-patch"));
     }
 }
 
@@ -275,7 +263,7 @@ TEST_F(ComponentOperation, AnUnknownKindOrAMissingFolderTouchesNothing) {
     EXPECT_FALSE(fs::exists(root / L"hub.log"));
 }
 
-TEST_F(ComponentOperation, PackageDownloadAsksForTheVersionAndStreamsTheBodyWithProgress) {
+TEST_F(ComponentOperation, PackageDownloadAsksForTheVersionAndStreamsTheBodyUntilCancelled) {
     // The address, the version asked for, the request the server sees.
     const std::tuple<const char*, const char*, const char*> rows[] = {
         {"/p.zip", "1.0.0", "/p.zip?v=1.0.0"},
@@ -300,53 +288,41 @@ TEST_F(ComponentOperation, PackageDownloadAsksForTheVersionAndStreamsTheBodyWith
     EXPECT_EQ(download(), "no failure");
     EXPECT_EQ(fs::file_size(archive), 200'000U);
     EXPECT_EQ(recorder.reports.front().first, -1.0) << "no length: indeterminate";
-}
-
-// The 2 GiB limit: an announced length above it is refused before the file is made, exactly
-// the limit passes (and the short body then fails on its own).
-TEST_F(ComponentOperation, PackageDownloadRefusesWhatCannotBeAPackage) {
-    package.downloadUrl = server.url("/p.zip");
-    package.version.clear();
-    const std::string tooLarge = "The package is too large to download safely.";
-    const struct {
-        test::ScriptedAnswer answer;
-        std::string failure; // its start
-        bool fileMade;
-    } rows[] = {
-        {{.body = "PK", .declaredLength = 2'147'483'649}, tooLarge, false},
-        {{.status = 204}, "The downloaded package is empty.", true},
-        {{.body = "", .omitLength = true}, "The downloaded package is empty.", true},
-        {{.generatedSize = 500'000, .cutAfter = 200'000},
-         "The package download was interrupted: ",
-         true},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.failure);
-        fs::remove(archive);
-        server.answer("/p.zip", row.answer);
-        EXPECT_EQ(download().substr(0, row.failure.size()), row.failure);
-        EXPECT_EQ(fs::exists(archive), row.fileMade);
-    }
-    server.answer("/p.zip", {.body = "PK", .declaredLength = 2'147'483'648});
-    EXPECT_NE(download(), tooLarge) << "exactly the limit passes";
-    EXPECT_TRUE(fs::exists(archive));
-    package.downloadUrl = "https://localhost:1/p.zip";
-    EXPECT_EQ(download().rfind("Unable to download Weapons Patch: ", 0), 0U);
-    package.downloadUrl = server.url("/p.zip");
-    archive = root / L"missing" / L"package.zip";
-    EXPECT_EQ(download(), "Unable to create the temporary package file.");
-}
-
-TEST_F(ComponentOperation, PackageDownloadCancellationIsSeenBeforeTheFirstReadAndAfterEachChunk) {
+    fs::remove(archive);
     server.answer("/p.zip", {.generatedSize = 5'000'000});
-    package.downloadUrl = server.url("/p.zip");
     cancel = true;
     EXPECT_EQ(download(), "cancelled");
     EXPECT_FALSE(fs::exists(archive) && fs::file_size(archive) > 0) << "nothing received";
     cancel = false;
     recorder.callback = [&](double, const std::string&) { cancel = true; };
     EXPECT_EQ(download(), "cancelled");
-    EXPECT_LT(fs::file_size(archive), 5'000'000U);
+    EXPECT_LT(fs::file_size(archive), 5'000'000U) << "seen after a chunk";
+}
+
+// The 2 GiB limit: exactly the limit passes, and its short body then fails on its own.
+TEST_F(ComponentOperation, PackageDownloadRefusesWhatCannotBeAPackage) {
+    package.downloadUrl = server.url("/p.zip");
+    package.version.clear();
+    const std::string tooLarge = "The package is too large to download safely.";
+    const std::string interrupted = "The package download was interrupted: ";
+    const std::pair<test::ScriptedAnswer, std::string> rows[] = {
+        {{.body = "PK", .declaredLength = 2'147'483'649}, tooLarge},
+        {{.body = "PK", .declaredLength = 2'147'483'648}, interrupted},
+        {{.status = 204}, "The downloaded package is empty."},
+        {{.generatedSize = 500'000, .cutAfter = 200'000}, interrupted},
+    };
+    for (const auto& [answer, failure] : rows) {
+        SCOPED_TRACE(failure);
+        fs::remove(archive);
+        server.answer("/p.zip", answer);
+        EXPECT_EQ(download().substr(0, failure.size()), failure);
+        EXPECT_EQ(fs::exists(archive), failure != tooLarge) << "refused before the file is made";
+    }
+    package.downloadUrl = "https://localhost:1/p.zip";
+    EXPECT_EQ(download().rfind("Unable to download Weapons Patch: ", 0), 0U);
+    package.downloadUrl = server.url("/p.zip");
+    archive = root / L"missing" / L"package.zip";
+    EXPECT_EQ(download(), "Unable to create the temporary package file.");
 }
 
 // The extraction's own failures; the work folder of an earlier attempt never leaks into the
@@ -360,15 +336,12 @@ TEST_F(ComponentOperation, PackagePreparationUnpacksIntoAFreshWorkFolder) {
         {"orvantis-aircraft-velmora-weapons/manifest.json", R"({"package_version": "1.0.0"})"},
         {"orvantis-aircraft-velmora-weapons/na\xC3\xAFve/\xE2\x9C\x88.bin",
          std::string(70'000, 'b')}};
-    for (const auto method : {test::ZipMethod::Stored, test::ZipMethod::Deflated}) {
-        test::writeZip(root / L"a.zip", files, {method, true});
-        server.answer("/p.zip", {.file = root / L"a.zip"});
-        const auto prepared = preparePackage(package, downloads, {}, cancel);
-        EXPECT_EQ(prepared.contentFolder,
-                  work / L"extracted" / L"orvantis-aircraft-velmora-weapons");
-        test::makeTree(root / L"expected", files);
-        EXPECT_EQ(test::readTree(work / L"extracted"), test::readTree(root / L"expected"));
-    }
+    test::writeZip(root / L"a.zip", files, {test::ZipMethod::Deflated, true});
+    server.answer("/p.zip", {.file = root / L"a.zip"});
+    EXPECT_EQ(preparePackage(package, downloads, {}, cancel).contentFolder,
+              work / L"extracted" / L"orvantis-aircraft-velmora-weapons");
+    test::makeTree(root / L"expected", files);
+    EXPECT_EQ(test::readTree(work / L"extracted"), test::readTree(root / L"expected"));
     fs::create_directories(root / L"out");
     extractArchive(root / L"a.zip", (root / L"out").native() + L"\\");
     EXPECT_EQ(test::readTree(root / L"out"), test::readTree(root / L"expected"));

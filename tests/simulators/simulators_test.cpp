@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 const wchar_t* const steam2024 = L"Microsoft Flight Simulator 2024\\UserCfg.opt";
 const wchar_t* const store2024 =
     L"Packages\\Microsoft.Limitless_8wekyb3d8bbwe\\LocalCache\\UserCfg.opt";
-const wchar_t* const steam2020 = L"Microsoft Flight Simulator\\UserCfg.opt";
 const wchar_t* const store2020 =
     L"Packages\\Microsoft.FlightSimulator_8wekyb3d8bbwe\\LocalCache\\UserCfg.opt";
 
@@ -47,7 +46,6 @@ TEST(UserCfg, ThePackagesFolderIsTheQuotedValueOfTheKey) {
          L"C:\\A"},
         {"InstalledPackagesPath= \"\\\\nas\\sim\"", L"\\\\nas\\sim"},
         {"InstalledPackagesPath:\"D:\\S\"", L"D:\\S"},
-        {"InstalledPackagesPath_2 \"D:\\S\"", L""},
         {"InstalledPackagesPath \"Sim\\x\"", L""},
         {"InstalledPackagesPath \"D:Sim\"", L""},
         {"InstalledPackagesPath \"\\Sim\"", L""},
@@ -71,7 +69,7 @@ TEST(Discovery, FindsEachInstallationOnceInItsOrder) {
     };
     std::wstring shared = packages(L"shared");
     writeUserCfg(local / store2020, packages(L"store2020") + L"\\");
-    writeUserCfg(roaming / steam2020, shared + L"\\");
+    writeUserCfg(roaming / L"Microsoft Flight Simulator\\UserCfg.opt", shared + L"\\");
     std::transform(shared.begin(), shared.end(), shared.begin(), ::towupper);
     writeUserCfg(local / store2024, shared);
     writeUserCfg(roaming / steam2024, packages(L"shared"));
@@ -92,7 +90,6 @@ TEST(Discovery, FindsEachInstallationOnceInItsOrder) {
     EXPECT_FALSE(rest[1].available) << "no Community folder";
 }
 
-// The real lookup of the user's folders: in the test prefix only.
 TEST(DiscoveryInProfile, ReadsTheUsersAppDataFolders) {
     HUB_REQUIRE_TEST_PREFIX();
     const auto roaming = knownFolderPath(FOLDERID_RoamingAppData);

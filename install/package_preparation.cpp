@@ -78,23 +78,24 @@ PreparedPackage preparePackage(const CatalogComponent& component,
     const auto extracted = workFolder / L"extracted";
     createDirectories(extracted);
 
-    downloadPackage(component, archive, progress, cancel);
-    throwIfCancelled(cancel);
-    if (progress) {
-        progress(-1.0, "Extracting package");
-    }
     try {
+        downloadPackage(component, archive, progress, cancel);
+        throwIfCancelled(cancel);
+        if (progress) {
+            progress(-1.0, "Extracting package");
+        }
         extractArchive(archive, extracted, tarTimeoutMilliseconds, &cancel);
         throwIfCancelled(cancel);
-    } catch (const OperationCancelled&) {
+        auto content =
+            component.archiveFolder.empty() ? extracted : extracted / component.archiveFolder;
+        verifyContent(component, content);
+        return {workFolder, std::move(content)};
+    } catch (...) {
+        // A partial archive of up to 2 GiB, or its extraction, would hold its space until the
+        // next install of this component.
         removeTree(toLongPath(workFolder));
         throw;
     }
-
-    auto content =
-        component.archiveFolder.empty() ? extracted : extracted / component.archiveFolder;
-    verifyContent(component, content);
-    return {workFolder, std::move(content)};
 }
 
 void extractArchive(const std::filesystem::path& archive, const std::filesystem::path& folder,

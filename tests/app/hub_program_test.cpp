@@ -5,6 +5,8 @@
 
 #include "support/test_support.h"
 
+#include <sddl.h>
+
 namespace hub {
 namespace {
 
@@ -93,12 +95,23 @@ TEST_F(HubProgram, StartFailuresAreLoggedShownAndEndTheProcess) {
     }
 }
 
-TEST(SingleInstance, OneClaimPerName) {
+TEST(SingleInstance, OneClaimPerNameAndAnElevatedHolderCounts) {
     const std::wstring name = L"Local\\OrvantisHub.Test." + std::to_wstring(GetCurrentProcessId());
     SingleInstance first(name);
     EXPECT_TRUE(SingleInstance(name).anotherRunning());
     first.release();
     EXPECT_FALSE(SingleInstance(name).anotherRunning());
+    // A mutex that nobody may open, as one made by an elevated hub is to a normal one.
+    PSECURITY_DESCRIPTOR denied = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:(D;;GA;;;WD)", SDDL_REVISION_1, &denied, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), denied, FALSE};
+    const UniqueHandle locked(CreateMutexW(&attributes, FALSE, (name + L".locked").c_str()));
+    LocalFree(denied);
+    if (UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, (name + L".locked").c_str()))) {
+        GTEST_SKIP() << "Wine does not check access to named objects";
+    }
+    EXPECT_TRUE(SingleInstance(name + L".locked").anotherRunning());
 }
 
 } // namespace

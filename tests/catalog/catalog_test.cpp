@@ -30,6 +30,7 @@ TEST(BuiltInCatalog, HoldsUniqueHttpsComponentsOfKnownFamiliesAndFollowsTheirRul
     for (const auto& component : catalog.components) {
         SCOPED_TRACE(component.id);
         EXPECT_TRUE(ids.insert(component.id).second) << "duplicate id";
+        EXPECT_FALSE(component.folderName.empty());
         EXPECT_TRUE(component.downloadUrl.starts_with(std::string(webOrigin()) + "/"));
         for (const auto& section : component.sections) {
             EXPECT_TRUE(families.contains(section)) << section;

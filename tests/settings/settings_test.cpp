@@ -27,13 +27,9 @@ TEST(Settings, LoadingReadsWhatItCanAndDefaultsTheRest) {
          both},
         {R"({"simulator":5,"customCommunityFolder":"D:\\C"})", {"", L"D:\\C"}},
         {R"({"simulator":"custom","customCommunityFolder":["D:\\C"]})", {"custom", L""}},
-        {R"({"customCommunityFolder":"\\\\nas\\sim"})", {"", L"\\\\nas\\sim"}},
         {R"({"customCommunityFolder":"Sim\\x"})", {}},
-        {R"({"customCommunityFolder":"D:Sim"})", {}},
-        {R"({"customCommunityFolder":"\\Sim"})", {}},
         {"[]", {}},
-        {"", {}},
-        {"// x\n{}", {}}};
+        {"", {}}};
     for (const auto& [content, expected] : rows) {
         writeFile(file, content);
         EXPECT_EQ(loadSettings(file), expected) << content;

@@ -11,7 +11,7 @@ export const uiFolder = join(buildFolder, 'ui');
 export const repository = resolve('..');
 export const sizes = [{ width: 1280, height: 800 }, { width: 1080, height: 680 }];
 
-/** The page with the played web view, showing SNAPSHOT. */
+/** The page with the played web view, showing SNAPSHOT once it listens: it asks for a first one then. */
 export async function openFake(page: Page, snapshot: Snapshot): Promise<void> {
   await page.addInitScript({ path: join(repository, 'tests/harness/fake-webview.js') });
   await page.route('http://hub.test/**', (route) => {
@@ -19,6 +19,7 @@ export async function openFake(page: Page, snapshot: Snapshot): Promise<void> {
     return route.fulfill(existsSync(path) ? { path } : { status: 404 });
   });
   await page.goto('http://hub.test/index.html');
+  await page.waitForFunction(() => (window as unknown as PlayedWebView).posted.length > 0);
   await page.evaluate((data) => (window as unknown as PlayedWebView).deliver(data), snapshot);
 }
 

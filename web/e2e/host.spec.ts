@@ -36,10 +36,9 @@ test('install with progress, cancel, install again, switch targets', async ({ pa
   await answer('', `&generate=${2 ** 31}`);
 
   const origin = `https://localhost:${ports().HUB_TEST_HTTPS_PORT}/t/${session}`;
-  const windowsFolder = (name: string) => windowsPath(folder(name));
   bridge = spawn('node', [harness('bridge.mjs'), '--ui', uiFolder, '--', 'sh', harness('wine-run.sh'), buildFolder,
     join(buildFolder, 'tests/hub_headless_host.exe'), '--web-origin', origin, '--documentation-origin', origin,
-    '--pick-folder', windowsFolder('custom'), '--local-app-data', windowsFolder('local'), '--roaming-app-data', windowsFolder('roaming')],
+    '--pick-folder', windowsPath(folder('custom')), '--local-app-data', windowsPath(folder('local')), '--roaming-app-data', windowsPath(folder('roaming'))],
   { stdio: ['ignore', 'pipe', 'inherit'] });
   const [line] = await once(createInterface({ input: bridge.stdout! }), 'line');
   await page.setViewportSize({ width: 1280, height: 800 });

@@ -43,7 +43,7 @@ bool ApplicationController::Impl::isInsideOwnedFolder(const std::filesystem::pat
 
 bool ApplicationController::Impl::isUsableCommunityFolder(
     const std::filesystem::path& folder) const {
-    return folder.is_absolute() && isDirectory(folder) && !isInsideOwnedFolder(folder);
+    return isAbsolutePath(folder) && isDirectory(folder) && !isInsideOwnedFolder(folder);
 }
 
 void ApplicationController::Impl::refreshInstalledState() {

@@ -34,6 +34,13 @@ create_prefix() {
     done
     printf 'Orvantis Hub test prefix\r\n' >"$WINEPREFIX/drive_c/hub-test-prefix.txt"
     echo "$recipe" >"$stamp"
+    # "wineboot -i" made the desktop before the graphics drivers were named. A desktop without a
+    # driver shows no window (a message box never appears) until it ends, some seconds later:
+    # the prefix starts anew.
+    quiet wineserver -k
+    quiet wineserver -w
+    quiet wineserver -p
+    quiet wine wineboot
 }
 
 exec 9>"$build_dir/wineprefix.lock"
@@ -47,9 +54,24 @@ fi
 # The server stays until stop-server.sh (make test calls it): with a finite persistence, Wine
 # ends its system processes whenever no test runs, and the next test would start them again
 # holding that test's output pipe. Started here, they get no standard streams.
+server_started=false
 if quiet wineserver -p; then
+    server_started=true
     [ -f "$stamp" ] && quiet wine wineboot
 fi
 [ -f "$stamp" ] || create_prefix
 # The tar.exe stand-in may have been rebuilt since the prefix was made.
 . "$harness_dir/prefix.d/tar.sh"
+# A new server gets the desktop keeper, which holds Wine's desktop until the server ends (see
+# desktop_keeper.cpp); the tests wait here until the desktop stands.
+keeper="$build_dir/tests/desktop_keeper.exe"
+desktop_ready="$WINEPREFIX/drive_c/hub-desktop-ready.txt"
+if $server_started && [ -f "$keeper" ]; then
+    rm -f "$desktop_ready"
+    wine "$keeper" 'C:\hub-desktop-ready.txt' </dev/null >/dev/null 2>&1 9>&- &
+    waited=0
+    while [ ! -f "$desktop_ready" ] && [ "$waited" -lt 300 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+fi

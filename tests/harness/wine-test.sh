@@ -10,10 +10,13 @@ show() {
     cat "$errors" >&2
     rm -f "$output" "$errors"
 }
-sh "$(dirname "$0")/wine-run.sh" "$@" </dev/null >"$output" 2>"$errors" &
+# Ended here before CTest's time-out of 120 s (tests/CMakeLists.txt) ends this script without a
+# word: what the test printed up to then is shown.
+timeout 110 sh "$(dirname "$0")/wine-run.sh" "$@" </dev/null >"$output" 2>"$errors" &
 test_process=$!
 trap 'kill "$test_process" 2>/dev/null; show; exit 124' TERM INT
 wait "$test_process"
 status=$?
+[ "$status" -eq 124 ] && echo "wine-test.sh: the test was stopped after 110 s" >>"$errors"
 show
 exit "$status"

@@ -288,10 +288,8 @@ TEST(FileOperations, RenameRetriesEightTimesAndReportsTheLastError) {
     for (const auto& [refusals, result] : {std::pair{8U, 5U}, {3U, 0U}}) {
         const test::MoveRecorder recorder([&](auto&, auto&) -> std::optional<std::uint32_t> {
             const auto tries = recorder.moves.size();
-            if (tries > refusals) {
-                return std::nullopt;
-            }
-            return tries < 8 ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED;
+            const std::uint32_t error = tries < 8 ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED;
+            return tries > refusals ? std::nullopt : std::optional{error};
         });
         EXPECT_EQ(renameWithRetry(temp / L"from", temp / L"to"), result);
         EXPECT_EQ(recorder.moves.size(), std::min(refusals + 1, 8U));

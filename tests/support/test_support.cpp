@@ -109,6 +109,7 @@ HANDLE startHub(const std::filesystem::path& folder) {
 }
 
 HWND waitForWindow(HANDLE process, const wchar_t* className, const wchar_t* caption, DWORD step) {
+    const ULONGLONG deadline = GetTickCount64() + 30000;
     do {
         for (HWND window = FindWindowExW(nullptr, nullptr, className, caption); window != nullptr;
              window = FindWindowExW(nullptr, window, className, caption)) {
@@ -118,7 +119,8 @@ HWND waitForWindow(HANDLE process, const wchar_t* className, const wchar_t* capt
                 return window;
             }
         }
-    } while (step > 0 && WaitForSingleObject(process, step) == WAIT_TIMEOUT);
+    } while (step > 0 && GetTickCount64() < deadline &&
+             WaitForSingleObject(process, step) == WAIT_TIMEOUT);
     return nullptr;
 }
 

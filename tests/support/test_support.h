@@ -129,7 +129,7 @@ inline std::filesystem::path testProgram(const wchar_t* name) {
 HANDLE startHub(const std::filesystem::path& folder);
 
 // The process's first visible top-level window of that class (and caption), looked for every
-// STEP ms until the process ends (null then); STEP 0 looks once.
+// STEP ms until the process ends or half a minute has passed (null then); STEP 0 looks once.
 HWND waitForWindow(HANDLE process, const wchar_t* className, const wchar_t* caption = nullptr,
                    DWORD step = 25);
 

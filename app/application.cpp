@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "app/desktop_window.h"
+#include "util/library.h"
 #include "util/text.h"
 
 #include <objbase.h>
@@ -34,13 +35,10 @@ public:
 
 void usePerMonitorDpi() {
     // Looked up at run time: the result is ignored, and older systems lack the function.
-    using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
-    if (const HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
-        const FARPROC address = GetProcAddress(user32, "SetProcessDpiAwarenessContext");
-        if (address != nullptr) {
-            reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(address))(
-                DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-        }
+    BOOL(WINAPI * setContext)(DPI_AWARENESS_CONTEXT) = nullptr;
+    if (const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+        user32 != nullptr && resolveExport(user32, "SetProcessDpiAwarenessContext", setContext)) {
+        setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     }
 }
 

@@ -3,7 +3,6 @@
 #include <objbase.h>
 #include <unknwn.h>
 
-#include <memory>
 #include <utility>
 
 namespace hub {
@@ -61,11 +60,5 @@ private:
 
     T* pointer_ = nullptr;
 };
-
-struct CoTaskMemFreer {
-    void operator()(void* memory) const noexcept { CoTaskMemFree(memory); }
-};
-// A text that a COM call allocated for us.
-using CoTaskText = std::unique_ptr<wchar_t, CoTaskMemFreer>;
 
 } // namespace hub

@@ -2,6 +2,7 @@
 
 #include "app/com_handler.h"
 #include "app/folder_dialog.h"
+#include "app/single_instance.h"
 #include "app/webview_runtime.h"
 #include "app/window_placement.h"
 #include "util/paths.h"
@@ -16,7 +17,6 @@ namespace {
 
 using namespace webview;
 
-constexpr wchar_t windowClass[] = L"OrvantisHubWindow";
 constexpr wchar_t title[] = L"Orvantis Hub";
 constexpr UINT_PTR tickTimer = 1;
 constexpr COLORREF background = 0x291C15;
@@ -34,10 +34,6 @@ void setFrameColours(HWND window) {
         DwmSetWindowAttribute(window, attribute, &value, sizeof(value));
     }
 }
-
-} // namespace
-
-namespace {
 
 // Checked before anything is built: a start that cannot show its interface neither runs the
 // controller's recovery nor waits for its threads to end before it can say so.
@@ -97,13 +93,13 @@ void DesktopWindow::createWindow() {
     windowClassInfo.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(101));
     windowClassInfo.hIconSm = windowClassInfo.hIcon;
     windowClassInfo.hbrBackground = CreateSolidBrush(background);
-    windowClassInfo.lpszClassName = windowClass;
+    windowClassInfo.lpszClassName = hubWindowClass;
     RegisterClassExW(&windowClassInfo);
 
     RECT workArea{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
     const RECT place = initialPlacement(GetDpiForSystem(), workArea);
-    CreateWindowExW(0, windowClass, title, WS_OVERLAPPEDWINDOW, place.left, place.top,
+    CreateWindowExW(0, hubWindowClass, title, WS_OVERLAPPEDWINDOW, place.left, place.top,
                     place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance_,
                     this);
     if (window_ == nullptr) {

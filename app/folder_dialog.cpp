@@ -1,8 +1,9 @@
 #include "app/folder_dialog.h"
 
-#include "app/com_ref.h"
+#include "util/co_task_text.h"
 #include "util/paths.h"
 
+#include <shobjidl.h>
 #include <wrl/client.h>
 
 #include <stdexcept>
@@ -10,6 +11,22 @@
 namespace hub {
 
 using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// The file-system path of a dialog's result item; nothing when it has none.
+std::optional<std::filesystem::path> fileSystemPath(IShellItem* item) {
+    LPWSTR text = nullptr;
+    const HRESULT read =
+        item == nullptr ? E_POINTER : item->GetDisplayName(SIGDN_FILESYSPATH, &text);
+    const CoTaskText path(text);
+    if (FAILED(read) || !path) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(path.get());
+}
+
+} // namespace
 
 std::optional<std::filesystem::path> showFolderDialog(HWND owner, const std::wstring& title,
                                                       const std::filesystem::path& initialFolder) {
@@ -33,17 +50,6 @@ std::optional<std::filesystem::path> showFolderDialog(HWND owner, const std::wst
         return std::nullopt; // cancelled, or no result to read
     }
     return fileSystemPath(result.Get());
-}
-
-std::optional<std::filesystem::path> fileSystemPath(IShellItem* item) {
-    LPWSTR text = nullptr;
-    const HRESULT read =
-        item == nullptr ? E_POINTER : item->GetDisplayName(SIGDN_FILESYSPATH, &text);
-    const CoTaskText path(text);
-    if (FAILED(read) || !path) {
-        return std::nullopt;
-    }
-    return std::filesystem::path(path.get());
 }
 
 } // namespace hub

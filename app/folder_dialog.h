@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <shobjidl.h>
-
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,8 +14,5 @@ namespace hub {
 // created.
 std::optional<std::filesystem::path> showFolderDialog(HWND owner, const std::wstring& title,
                                                       const std::filesystem::path& initialFolder);
-
-// The file-system path of a dialog's result item; nothing when it has none.
-std::optional<std::filesystem::path> fileSystemPath(IShellItem* item);
 
 } // namespace hub

@@ -9,7 +9,7 @@ SingleInstance::SingleInstance(const std::wstring& name)
 }
 
 void bringRunningHubForward() noexcept {
-    const HWND window = FindWindowW(L"OrvantisHubWindow", nullptr);
+    const HWND window = FindWindowW(hubWindowClass, nullptr);
     if (window == nullptr) {
         return;
     }

@@ -24,6 +24,9 @@ private:
     bool anotherRunning_ = false;
 };
 
+// The class of the hub's main window, by which a second start finds the first one.
+inline constexpr wchar_t hubWindowClass[] = L"OrvantisHubWindow";
+
 // Restores and activates the window of the hub that runs already, when it has one yet.
 void bringRunningHubForward() noexcept;
 

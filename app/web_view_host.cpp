@@ -2,6 +2,7 @@
 
 #include "app/com_handler.h"
 #include "app/interface_host.h"
+#include "util/co_task_text.h"
 #include "util/text.h"
 
 #include <stdexcept>
@@ -78,13 +79,13 @@ void WebViewHost::configure(const std::filesystem::path& interfaceFolder) {
         raw->lpVtbl->put_AreDevToolsEnabled(raw, FALSE);
         raw->lpVtbl->put_IsStatusBarEnabled(raw, FALSE);
     }
-    view3_ = view_.query<ICoreWebView2_3>();
-    if (!view3_) {
+    const auto view3 = view_.query<ICoreWebView2_3>();
+    if (!view3) {
         client_.showError(L"This WebView2 version is too old.");
         return;
     }
-    view3_.get()->lpVtbl->SetVirtualHostNameToFolderMapping(
-        view3_.get(), std::wstring(interfaceHost).c_str(), interfaceFolder.c_str(),
+    view3.get()->lpVtbl->SetVirtualHostNameToFolderMapping(
+        view3.get(), std::wstring(interfaceHost).c_str(), interfaceFolder.c_str(),
         COREWEBVIEW2_HOST_RESOURCE_ACCESS_KIND_DENY_CORS);
     messageToken_ = addHandler<ICoreWebView2WebMessageReceivedEventHandler>(
         view, &ICoreWebView2Vtbl::add_WebMessageReceived,

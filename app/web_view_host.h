@@ -45,7 +45,6 @@ private:
     WebViewClient client_;
     ComRef<webview::ICoreWebView2Controller> controller_;
     ComRef<webview::ICoreWebView2> view_;
-    ComRef<webview::ICoreWebView2_3> view3_;
     std::optional<EventRegistrationToken> navigationToken_;
     std::optional<EventRegistrationToken> messageToken_;
     std::optional<EventRegistrationToken> newWindowToken_;

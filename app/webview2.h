@@ -174,7 +174,6 @@ struct ICoreWebView2WebMessageReceivedEventArgs {
 // The handlers, which we implement (app/com_handler.h): IUnknown and one Invoke.
 template <class Self, class... Args> struct HandlerVtbl {
     HUB_UNKNOWN_SLOTS(Self);
-    using Arguments = void(Args...);
     HRESULT(STDMETHODCALLTYPE* Invoke)(Self*, Args...);
 };
 

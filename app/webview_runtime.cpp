@@ -2,6 +2,8 @@
 
 #include "app/com_ref.h"
 #include "app/webview_runtime_search.h"
+#include "util/executable_folder.h"
+#include "util/library.h"
 #include "util/paths.h"
 
 #include <windows.h>
@@ -57,14 +59,8 @@ std::optional<std::wstring> readEnvironment(const std::wstring& name) {
     return text;
 }
 
-std::filesystem::path modulePath() {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path;
-}
-
 webview::RuntimeSystem thisSystem() {
-    const auto executable = modulePath();
+    const auto executable = executablePath();
     return {
         readRegistry, readEnvironment,
             [](const std::filesystem::path& file) { return isRegularFile(file); },
@@ -84,17 +80,12 @@ webview::RuntimeSystem thisSystem() {
 struct PendingFailure {
     ComRef<EnvironmentCompletedHandler> handler;
     HRESULT result = S_OK;
-    UINT_PTR timer = 0;
 };
 PendingFailure pending;
 
 void CALLBACK reportFailure(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    if (timer != pending.timer) {
-        return;
-    }
     const auto handler = std::move(pending.handler);
-    pending.timer = 0;
     handler.get()->lpVtbl->Invoke(handler.get(), pending.result, nullptr);
 }
 
@@ -102,11 +93,10 @@ HRESULT failLater(EnvironmentCompletedHandler* handler, HRESULT result) {
     if (pending.handler) {
         return E_UNEXPECTED; // one creation at a time
     }
-    const UINT_PTR timer = SetTimer(nullptr, 0, 0, reportFailure);
-    if (timer == 0) {
+    if (SetTimer(nullptr, 0, 0, reportFailure) == 0) {
         return HRESULT_FROM_WIN32(GetLastError());
     }
-    pending = {ComRef<EnvironmentCompletedHandler>::share(handler), result, timer};
+    pending = {ComRef<EnvironmentCompletedHandler>::share(handler), result};
     return S_OK;
 }
 
@@ -125,20 +115,16 @@ HRESULT createCoreWebView2EnvironmentWithOptions(PCWSTR browserExecutableFolder,
     if (!choice) {
         return failLater(handler, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     }
-    // Never unloaded: the environment and its views live until the process ends. The library's
-    // own folder is searched first for what it depends on.
-    const HMODULE library =
-        LoadLibraryExW(choice->library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // Never unloaded: the environment and its views live until the process ends. A damaged
+    // runtime is reported by the window, not by a system box before it.
+    const HMODULE library = loadLibraryQuietly(choice->library);
     if (library == nullptr) {
         return failLater(handler, HRESULT_FROM_WIN32(GetLastError()));
     }
-    const FARPROC address = GetProcAddress(library, "CreateWebViewEnvironmentWithOptionsInternal");
-    if (address == nullptr) {
+    CreateEnvironmentInternal create = nullptr;
+    if (!resolveExport(library, "CreateWebViewEnvironmentWithOptionsInternal", create)) {
         return failLater(handler, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
     }
-    // Through void(*)() because that converts to any function pointer type without warnings.
-    const auto create =
-        reinterpret_cast<CreateEnvironmentInternal>(reinterpret_cast<void (*)()>(address));
     return create(true, static_cast<int>(choice->kind),
                   choice->userDataFolder.empty() ? nullptr : choice->userDataFolder.c_str(),
                   environmentOptions, handler);

@@ -38,10 +38,6 @@ bool isUsableId(std::string_view id) noexcept {
 
 } // namespace
 
-std::string packageCatalogUrl() {
-    return packageCatalogUrl(builtInOrigins());
-}
-
 std::string packageCatalogUrl(const Origins& origins) {
     return origins.webUrl("/downloads/orv-hub/packages.json");
 }

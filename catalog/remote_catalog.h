@@ -14,7 +14,6 @@ class ActivityLog;
 using RemoteVersions = std::unordered_map<std::string, std::string>;
 
 // The address of the package catalog on the maker's web host.
-std::string packageCatalogUrl();
 std::string packageCatalogUrl(const Origins& origins);
 
 // The address of the hub's own update feed.

@@ -54,7 +54,6 @@ ApplicationController::Impl::Impl(AppFolders appFolders, FolderPicker picker,
       catalog(buildCatalog(options.origins)) {
     log.write(std::string{"Orvantis Hub "} + hubVersion + " started");
     selectFromSettings();
-    recover();
     // Started last: a thread that exists when a later step throws would end the process.
     catalogThread = options.startThread([this] { refreshPackageCatalog(); });
 }
@@ -75,6 +74,12 @@ ApplicationController::Impl::~Impl() {
 bool ApplicationController::Impl::isBusy() const {
     const std::lock_guard lock(stateMutex);
     return operation.active;
+}
+
+void ApplicationController::Impl::requireIdle() const {
+    if (isBusy()) {
+        throw std::runtime_error("Wait for the current operation to finish.");
+    }
 }
 
 void ApplicationController::Impl::setNotice(std::string text) {

@@ -37,6 +37,10 @@ bool isApplication(const CatalogComponent& component) {
 
 } // namespace
 
+bool isOlderThanCatalog(const CatalogComponent& component, const InstalledState& state) {
+    return state.version.empty() || compareVersions(component.version, state.version) == 1;
+}
+
 const InstalledState&
 ApplicationController::Impl::stateOf(const CatalogComponent& component) const {
     const auto found = installedStates.find(component.id);
@@ -127,15 +131,11 @@ void ApplicationController::Impl::install(const CatalogComponent& component) {
     const InstalledState& state = stateOf(component);
     std::string label = "install";
     if (state.installed) {
-        label = state.version.empty() || compareVersions(component.version, state.version) == 1
-                    ? "update"
-                    : "reinstall";
+        label = isOlderThanCatalog(component, state) ? "update" : "reinstall";
     }
-    const std::filesystem::path communityFolder = selectedInstallation.available
-                                                      ? selectedInstallation.communityFolder
-                                                      : std::filesystem::path{};
-    startOperation(OperationKind::Install, component, label,
-                   installedLocation(component, communityFolder, folders.localAppDataFolder));
+    startOperation(
+        OperationKind::Install, component, label,
+        installedLocation(component, communityFolderInUse(), folders.localAppDataFolder));
 }
 
 void ApplicationController::Impl::uninstall(const CatalogComponent& component) {

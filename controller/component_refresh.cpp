@@ -46,12 +46,15 @@ bool ApplicationController::Impl::isUsableCommunityFolder(
     return isAbsolutePath(folder) && isDirectory(folder) && !isInsideOwnedFolder(folder);
 }
 
+std::filesystem::path ApplicationController::Impl::communityFolderInUse() const {
+    return selectedInstallation.available ? selectedInstallation.communityFolder
+                                          : std::filesystem::path{};
+}
+
 void ApplicationController::Impl::refreshInstalledState() {
     selectedInstallation.available = isUsableCommunityFolder(selectedInstallation.communityFolder);
     customCommunityAvailable = isUsableCommunityFolder(settings.customCommunityFolder);
-    const std::filesystem::path communityFolder = selectedInstallation.available
-                                                      ? selectedInstallation.communityFolder
-                                                      : std::filesystem::path{};
+    const std::filesystem::path communityFolder = communityFolderInUse();
     installedStates.clear();
     for (const CatalogComponent& component : catalog.components) {
         const auto location =

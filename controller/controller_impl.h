@@ -37,6 +37,10 @@ struct OperationStatus {
     std::string message;
 };
 
+// An installed component whose version is older than the catalog's, or unknown: its install
+// is an update.
+bool isOlderThanCatalog(const CatalogComponent& component, const InstalledState& state);
+
 // Whether an action may start now; the reason is the message a refused command fails with, and
 // empty when the action does not apply to the component at all.
 struct ActionAvailability {
@@ -57,6 +61,7 @@ struct ApplicationController::Impl {
 
     // Core and operations (application_controller.cpp).
     [[nodiscard]] bool isBusy() const;
+    void requireIdle() const; // fails with "Wait for the current operation to finish." when busy
     void setNotice(std::string text);
     void startOperation(OperationKind kind, const CatalogComponent& component,
                         const std::string& action, const std::filesystem::path& folder);
@@ -85,12 +90,14 @@ struct ApplicationController::Impl {
     // Refreshes (component_refresh.cpp).
     [[nodiscard]] bool isUsableCommunityFolder(const std::filesystem::path& folder) const;
     [[nodiscard]] bool isInsideOwnedFolder(const std::filesystem::path& folder) const;
+    // The selected Community folder when it is available, else empty.
+    [[nodiscard]] std::filesystem::path communityFolderInUse() const;
     void refreshInstalledState();
     void refreshRunningState();
     void recover();
 
     // Simulator selection (simulator_selection.cpp).
-    void selectFromSettings();
+    void selectFromSettings(); // discovers, selects, then recovers and refreshes the new target
     void selectSimulator(const std::string& installationId);
     void chooseCommunityFolder();
     void reload();

@@ -47,9 +47,7 @@ void uninstallApplication(Impl& impl) {
     if (tool.empty()) {
         return;
     }
-    if (impl.isBusy()) {
-        throw std::runtime_error("Wait for the current operation to finish.");
-    }
+    impl.requireIdle();
     startUninstaller(tool);
     impl.log.write("launched Velopack application uninstaller");
     impl.setNotice("Application uninstaller opened.");

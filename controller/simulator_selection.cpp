@@ -9,8 +9,6 @@ namespace hub {
 
 namespace {
 
-constexpr char busyMessage[] = "Wait for the current operation to finish.";
-
 const SimulatorInstallation* pickInstallation(const std::vector<SimulatorInstallation>& list,
                                               const std::string& wanted) {
     const auto first = [&](auto predicate) -> const SimulatorInstallation* {
@@ -30,9 +28,7 @@ const SimulatorInstallation* pickInstallation(const std::vector<SimulatorInstall
 
 // The chosen folder, or its "Community" subfolder when it has one and is not named so itself.
 std::filesystem::path adjustedCommunityFolder(std::filesystem::path folder) {
-    if (!folder.has_filename() && folder.has_relative_path()) {
-        folder = folder.parent_path();
-    }
+    folder = withoutTrailingSeparators(folder);
     if (!equalsIgnoreCase(folder.filename().native(), L"Community") &&
         isDirectory(folder / L"Community")) {
         folder /= L"Community";
@@ -46,22 +42,20 @@ void ApplicationController::Impl::selectFromSettings() {
     installations = options.discover();
     selectedInstallation = SimulatorInstallation{};
     if (settings.simulator == "custom" && !settings.customCommunityFolder.empty()) {
-        selectedInstallation = SimulatorInstallation{
-            .id = "custom",
-            .family = "custom",
-            .label = "Custom folder",
-            .edition = {},
-            .communityFolder = settings.customCommunityFolder,
-            .available = isUsableCommunityFolder(settings.customCommunityFolder)};
+        selectedInstallation =
+            SimulatorInstallation{.id = "custom",
+                                  .family = "custom",
+                                  .label = "Custom folder",
+                                  .edition = {},
+                                  .communityFolder = settings.customCommunityFolder};
     } else if (const auto* picked = pickInstallation(installations, settings.simulator)) {
         selectedInstallation = *picked;
     }
+    recover(); // also decides whether the selected folder is available
 }
 
 void ApplicationController::Impl::selectSimulator(const std::string& installationId) {
-    if (isBusy()) {
-        throw std::runtime_error(busyMessage);
-    }
+    requireIdle();
     if (installationId == "custom") {
         if (settings.customCommunityFolder.empty()) {
             throw std::runtime_error("Choose a custom Community folder first.");
@@ -73,13 +67,10 @@ void ApplicationController::Impl::selectSimulator(const std::string& installatio
     settings.simulator = installationId;
     saveSettings(folders.settingsFile, settings);
     selectFromSettings();
-    recover();
 }
 
 void ApplicationController::Impl::chooseCommunityFolder() {
-    if (isBusy()) {
-        throw std::runtime_error(busyMessage);
-    }
+    requireIdle();
     if (!folderPicker) {
         throw std::runtime_error("Folder selection is not available.");
     }
@@ -99,16 +90,12 @@ void ApplicationController::Impl::chooseCommunityFolder() {
     settings.customCommunityFolder = folder;
     saveSettings(folders.settingsFile, settings);
     selectFromSettings();
-    recover();
     setNotice("Community folder: " + pathToUtf8(folder));
 }
 
 void ApplicationController::Impl::reload() {
-    if (isBusy()) {
-        throw std::runtime_error(busyMessage);
-    }
+    requireIdle();
     selectFromSettings();
-    recover();
     setNotice("Simulator folders reloaded.");
 }
 

@@ -1,4 +1,3 @@
-#include "catalog/versions.h"
 #include "controller/controller_impl.h"
 #include "util/paths.h"
 
@@ -27,9 +26,7 @@ std::string status(const CatalogComponent& component, const InstalledState& stat
     if (!state.installed) {
         return "notInstalled";
     }
-    return state.version.empty() || compareVersions(component.version, state.version) == 1
-               ? "updateAvailable"
-               : "installed";
+    return isOlderThanCatalog(component, state) ? "updateAvailable" : "installed";
 }
 
 // -1 while indeterminate, else the percentage rounded half away from zero.

@@ -1,7 +1,5 @@
 #include "install/component_operation.h"
 
-#include "install/file_operations.h"
-#include "install/long_path.h"
 #include "install/operation_cancelled.h"
 #include "install/package_preparation.h"
 #include "install/processes.h"
@@ -20,18 +18,6 @@ namespace hub {
 
 namespace {
 
-// Removes the prepared work folder when the install ends, by success or by an exception.
-class WorkFolderCleanup {
-public:
-    explicit WorkFolderCleanup(std::filesystem::path folder) : folder_(std::move(folder)) {}
-    ~WorkFolderCleanup() { removeTree(toLongPath(folder_)); }
-    WorkFolderCleanup(const WorkFolderCleanup&) = delete;
-    WorkFolderCleanup& operator=(const WorkFolderCleanup&) = delete;
-
-private:
-    std::filesystem::path folder_;
-};
-
 // Staging reports 0 to 1 for its own work; the operation shows it as 0.45 to 1.
 ProgressCallback stagingProgress(const ProgressCallback& progress) {
     if (!progress) {
@@ -47,8 +33,8 @@ void install(const OperationRequest& request, const ProgressCallback& progress,
     const auto& component = request.component;
     log.write("install " + component.id + " " + component.version + " -> " +
               pathToUtf8(request.folder));
+    // The work folder goes with the prepared package, whichever way the install ends.
     const auto prepared = preparePackage(component, request.downloadRoot, progress, cancel);
-    const WorkFolderCleanup cleanup(prepared.workFolder);
     StagedCallback writeReceiptInto;
     if (component.kind == ComponentKind::Application) {
         writeReceiptInto = [&component](const std::filesystem::path& staging) {

@@ -17,7 +17,7 @@ MoveInterceptor& moveInterceptor() {
     return interceptor;
 }
 
-std::atomic<DWORD> renamePauseMilliseconds{150};
+std::atomic<DWORD> renamePause{renamePauseMilliseconds};
 
 bool isFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -167,7 +167,7 @@ std::uint32_t renameWithRetry(const std::filesystem::path& from,
         if (error == 0) {
             return 0;
         }
-        Sleep(renamePauseMilliseconds.load());
+        Sleep(renamePause.load());
     }
     return error;
 }
@@ -177,7 +177,7 @@ void setMoveInterceptorForTesting(MoveInterceptor interceptor) {
 }
 
 void setRenamePauseForTesting(std::uint32_t milliseconds) {
-    renamePauseMilliseconds = milliseconds;
+    renamePause = milliseconds;
 }
 
 } // namespace hub

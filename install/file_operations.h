@@ -55,7 +55,8 @@ using MoveInterceptor = std::function<std::optional<std::uint32_t>(
     const std::filesystem::path& from, const std::filesystem::path& to)>;
 void setMoveInterceptorForTesting(MoveInterceptor interceptor);
 
-// For tests only: the pause of renameWithRetry after a failed attempt (150 ms unless set).
+// The pause of renameWithRetry after a failed attempt, in milliseconds; tests may shorten it.
+inline constexpr std::uint32_t renamePauseMilliseconds = 150;
 void setRenamePauseForTesting(std::uint32_t milliseconds);
 
 } // namespace hub

@@ -69,33 +69,31 @@ void verifyContent(const CatalogComponent& component, const std::filesystem::pat
 
 } // namespace
 
+WorkFolder::~WorkFolder() {
+    if (!folder_.empty()) {
+        removeTree(toLongPath(folder_));
+    }
+}
+
 PreparedPackage preparePackage(const CatalogComponent& component,
                                const std::filesystem::path& downloadRoot,
                                const ProgressCallback& progress, const std::atomic<bool>& cancel) {
     checkDefinition(component);
-    const auto workFolder = freshWorkFolder(component, downloadRoot);
-    const auto archive = workFolder / L"package.zip";
-    const auto extracted = workFolder / L"extracted";
+    WorkFolder workFolder(freshWorkFolder(component, downloadRoot));
+    const auto archive = workFolder.path() / L"package.zip";
+    const auto extracted = workFolder.path() / L"extracted";
     createDirectories(extracted);
-
-    try {
-        downloadPackage(component, archive, progress, cancel);
-        throwIfCancelled(cancel);
-        if (progress) {
-            progress(-1.0, "Extracting package");
-        }
-        extractArchive(archive, extracted, tarTimeoutMilliseconds, &cancel);
-        throwIfCancelled(cancel);
-        auto content =
-            component.archiveFolder.empty() ? extracted : extracted / component.archiveFolder;
-        verifyContent(component, content);
-        return {workFolder, std::move(content)};
-    } catch (...) {
-        // A partial archive of up to 2 GiB, or its extraction, would hold its space until the
-        // next install of this component.
-        removeTree(toLongPath(workFolder));
-        throw;
+    downloadPackage(component, archive, progress, cancel);
+    throwIfCancelled(cancel);
+    if (progress) {
+        progress(-1.0, "Extracting package");
     }
+    extractArchive(archive, extracted, tarTimeoutMilliseconds, &cancel);
+    throwIfCancelled(cancel);
+    auto content =
+        component.archiveFolder.empty() ? extracted : extracted / component.archiveFolder;
+    verifyContent(component, content);
+    return {std::move(workFolder), std::move(content)};
 }
 
 void extractArchive(const std::filesystem::path& archive, const std::filesystem::path& folder,

@@ -7,13 +7,29 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace hub {
 
+// A folder that is removed, with everything in it, when its owner goes.
+class WorkFolder {
+public:
+    explicit WorkFolder(std::filesystem::path folder) noexcept : folder_(std::move(folder)) {}
+    WorkFolder(WorkFolder&& other) noexcept : folder_(std::exchange(other.folder_, {})) {}
+    WorkFolder& operator=(WorkFolder&&) = delete;
+    ~WorkFolder();
+
+    [[nodiscard]] const std::filesystem::path& path() const noexcept { return folder_; }
+
+private:
+    std::filesystem::path folder_;
+};
+
 // A downloaded, unpacked and verified package. The work folder (downloadRoot\<id>) holds
-// "package.zip" and "extracted"; the content folder is the package itself inside it.
+// "package.zip" and "extracted" and goes with the package; the content folder is the package
+// itself inside it.
 struct PreparedPackage {
-    std::filesystem::path workFolder;
+    WorkFolder workFolder;
     std::filesystem::path contentFolder;
 };
 
@@ -25,8 +41,8 @@ inline constexpr std::uint32_t tarTimeoutMilliseconds = 600'000;
 // clear the work folder of <name>: ..." when an earlier work folder cannot be emptied: nothing
 // is ever unpacked over leftovers); throws OperationCancelled when the cancel flag is seen, also
 // while the download waits for the server or tar runs (tar is then stopped and the work folder
-// cleared). A failed preparation leaves its work folder behind; the next preparation of the
-// component clears it first.
+// cleared). Every failure after the work folder is cleared removes it: a partial archive of up
+// to 2 GiB, or its extraction, would otherwise hold its space until the next install.
 PreparedPackage preparePackage(const CatalogComponent& component,
                                const std::filesystem::path& downloadRoot,
                                const ProgressCallback& progress, const std::atomic<bool>& cancel);

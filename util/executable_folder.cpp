@@ -7,7 +7,7 @@
 
 namespace hub {
 
-std::filesystem::path executableFolder() {
+std::filesystem::path executablePath() {
     constexpr DWORD capacity = 32768;
     std::wstring buffer(capacity, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), capacity);
@@ -15,7 +15,11 @@ std::filesystem::path executableFolder() {
         throw std::runtime_error("unable to locate the executable folder");
     }
     buffer.resize(length);
-    return std::filesystem::path(buffer).parent_path();
+    return buffer;
+}
+
+std::filesystem::path executableFolder() {
+    return executablePath().parent_path();
 }
 
 std::filesystem::path findResourceFolder(const std::filesystem::path& executableFolder,

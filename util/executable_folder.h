@@ -4,7 +4,9 @@
 
 namespace hub {
 
-// The folder of the running executable; fails with "unable to locate the executable folder".
+// The running executable's path, and its folder; both fail with "unable to locate the
+// executable folder".
+std::filesystem::path executablePath();
 std::filesystem::path executableFolder();
 
 // A folder shipped beside the executable (such as "ui"): the executable folder's one when it

@@ -1,5 +1,7 @@
 #include "util/known_folder.h"
 
+#include "util/co_task_text.h"
+
 #include <shlobj.h>
 
 #include <memory>
@@ -10,15 +12,11 @@ namespace hub {
 
 namespace {
 
-struct CoTaskMemDeleter {
-    void operator()(wchar_t* text) const noexcept { CoTaskMemFree(text); }
-};
-
 // The folder's path; nothing when the system cannot tell it.
 std::optional<std::filesystem::path> knownFolder(const GUID& folderId, DWORD flags) {
     wchar_t* raw = nullptr;
     const HRESULT result = SHGetKnownFolderPath(folderId, flags, nullptr, &raw);
-    const std::unique_ptr<wchar_t, CoTaskMemDeleter> text(raw);
+    const CoTaskText text(raw);
     if (FAILED(result) || !text) {
         return std::nullopt;
     }

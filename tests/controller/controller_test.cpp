@@ -63,8 +63,7 @@ protected:
         controller = std::make_unique<ApplicationController>(folders, picker, options);
     }
     void useCommunityFolderWithThePatch() {
-        makeTree(community, {{"orvantis-aircraft-velmora-weapons/manifest.json",
-                              R"({"package_version": "1.0.0"})"}});
+        makeTree(community, communityPackageArchive("1.0.0"));
         saveSettings(folders.settingsFile, {"custom", community});
     }
     json state() const { return json::parse(controller->snapshot()); }

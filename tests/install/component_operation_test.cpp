@@ -131,8 +131,7 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
          [&](auto&) {
              const auto file = root / L"Downloads" / L"velmora-weapons-patch" / L"held.bin";
              test::makeTree(file.parent_path(), {{"held.bin", "old"}});
-             held = UniqueHandle(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+             held = test::holdOpen(file);
          }},
         {"The package URL is not a valid HTTPS address.",
          [](auto& c) { c.downloadUrl = "http://localhost:1/package.zip"; }},
@@ -323,14 +322,12 @@ TEST_F(ComponentOperation, PackagePreparationUnpacksIntoAFreshWorkFolder) {
     const auto downloads = root / L"Down loads";
     const auto work = downloads / L"velmora-weapons-patch";
     test::makeTree(work, {{"extracted/stale.txt", "from an earlier attempt"}});
-    const test::FileTree files{
-        {"orvantis-aircraft-velmora-weapons/manifest.json", R"({"package_version": "1.0.0"})"},
-        {"orvantis-aircraft-velmora-weapons/na\xC3\xAFve/\xE2\x9C\x88.bin",
-         std::string(70'000, 'b')}};
+    const auto files = test::communityPackageArchive(
+        "1.0.0", {{"na\xC3\xAFve/\xE2\x9C\x88.bin", std::string(70'000, 'b')}});
     test::writeZip(root / L"a.zip", files, {test::ZipMethod::Deflated, true});
     server.answer("/p.zip", {.file = root / L"a.zip"});
-    EXPECT_EQ(preparePackage(package, downloads, {}, cancel).contentFolder,
-              work / L"extracted" / L"orvantis-aircraft-velmora-weapons");
+    const auto prepared = preparePackage(package, downloads, {}, cancel);
+    EXPECT_EQ(prepared.contentFolder, work / L"extracted" / L"orvantis-aircraft-velmora-weapons");
     test::makeTree(root / L"expected", files);
     EXPECT_EQ(test::readTree(work / L"extracted"), test::readTree(root / L"expected"));
     fs::create_directories(root / L"out");

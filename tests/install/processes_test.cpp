@@ -71,12 +71,7 @@ TEST_F(Processes, AChildGetsItsQuotedPathItsFolderAndNoWebViewSettingsAttachedOr
     const std::wstring block = childEnvironment();
     EXPECT_EQ(block.substr(block.size() - 2), std::wstring(2, L'\0'));
     startDetached(app, L"--launched");
-    for (const auto& process : listProcesses()) {
-        if (process.executableName == L"app.exe") {
-            const UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, process.processId));
-            ASSERT_EQ(WaitForSingleObject(handle.get(), 20000), WAIT_OBJECT_0);
-        }
-    }
+    ASSERT_TRUE(test::waitForProcessesNamed(L"app.exe"));
     EXPECT_EQ(report().at(0), L"\"" + app.native() + L"\" --launched") << "a detached child";
 }
 

@@ -32,11 +32,6 @@ const FileTree oldVersion{{"a.txt", "old a"},
 const FileTree newVersion{{"a.txt", "new a"}, {"empty/", ""}, {"sub/", ""}, {"sub/new.txt", "new"}};
 const std::optional<std::uint32_t> allowed;
 
-UniqueHandle holdOpen(const fs::path& file) {
-    return UniqueHandle(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 class StagedActivation : public testing::Test {
 protected:
     StagedActivation() { test::makeTree(source, newVersion); }
@@ -104,7 +99,7 @@ TEST_F(StagedActivation, FailuresAndCancellationKeepTheOldVersion) {
         {refuse(L"pkg"), {}, "pkg is in use. Close the programs using it and try again.", 8},
         {refuse(L"pkg.orv-hub-staging"), {}, windowsError("Unable to activate pkg", 5).what(), 10},
         {{},
-         [&] { held = holdOpen(source / L"sub" / L"new.txt"); },
+         [&] { held = test::holdOpen(source / L"sub" / L"new.txt"); },
          windowsError("Unable to copy sub\\new.txt", ERROR_SHARING_VIOLATION).what(),
          0},
         {{}, [&] { cancel = true; }, "cancelled", 0},
@@ -203,7 +198,7 @@ TEST_F(StagedActivation, LongPathsAndLinksInstallAndRemoveWithinTheTarget) {
                                    SYMBOLIC_LINK_FLAG_DIRECTORY |
                                        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
     };
-    const bool links = link(source / L"linked");
+    const bool links = link(source / L"linked") && pathExists(source / L"linked" / L"secret.txt");
     target = temp / segment / segment / L"pkg";
     install();
     EXPECT_EQ(test::readFile(toLongPath(target / deep / L"file.txt")), "deep content");
@@ -215,6 +210,10 @@ TEST_F(StagedActivation, LongPathsAndLinksInstallAndRemoveWithinTheTarget) {
     EXPECT_EQ(test::readFile(temp / L"elsewhere" / L"secret.txt"), "outside");
     EXPECT_EQ(test::failureOf([&] { stageAndActivate(source, L"C:\\", {}, {}, {}, cancel); }),
               "The installation folder is not valid.");
+    if (!links) {
+        GTEST_SKIP() << "long paths checked; links unchecked: no working symbolic link could be "
+                        "made (Wine makes one that leads nowhere)";
+    }
 }
 
 TEST(Recovery, FinishesOrUndoesWhatTheSiblingsRecord) {
@@ -264,7 +263,7 @@ TEST(Removal, RemovesTheWholeFolderOrLeavesTheRestForRecovery) {
         // Once out of place, a file in the folder is held open so that it cannot be deleted.
         const test::MoveRecorder holding([&](const fs::path& from, const fs::path& to) {
             MoveFileExW(from.c_str(), to.c_str(), 0);
-            held = holdOpen(to / L"logs" / L"today.log");
+            held = test::holdOpen(to / L"logs" / L"today.log");
             return std::optional<std::uint32_t>(0);
         });
         EXPECT_EQ(test::failureOf([&] { removeInstalledFolder(folder, {}); }),

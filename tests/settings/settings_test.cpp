@@ -63,11 +63,11 @@ TEST(ActivityLog, AppendsTimestampedLinesAndRotatesAboveOneMebibyte) {
     const auto file = folder / L"hub.log";
     ActivityLog log(file);
     EXPECT_FALSE(fs::exists(file)) << "construction does not touch the disk";
-    writeFile(file, std::string(ActivityLog::rotationSize, 'x'));
+    writeFile(file, std::string(std::size_t{1} << 20, 'x'));
     log.write("kept");
     EXPECT_FALSE(fs::exists(folder / L"hub.previous.log")) << "exactly the limit stays";
     const std::string full = readFile(file);
-    EXPECT_TRUE(std::regex_match(full.substr(ActivityLog::rotationSize),
+    EXPECT_TRUE(std::regex_match(full.substr(std::size_t{1} << 20),
                                  std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  kept\r\n)")));
     log.write("first of the new file");
     EXPECT_EQ(readFile(folder / L"hub.previous.log"), full);

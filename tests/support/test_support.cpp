@@ -1,8 +1,10 @@
 #include "support/test_support.h"
 
+#include "install/processes.h"
 #include "util/paths.h"
 #include "util/text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <stdexcept>
@@ -94,6 +96,15 @@ std::vector<std::string> logMessages(const std::filesystem::path& file) {
         messages.push_back(line.size() > timestampLength ? line.substr(timestampLength) : "");
     }
     return messages;
+}
+
+bool waitForProcessesNamed(std::wstring_view executableName) {
+    return std::ranges::all_of(listProcesses(), [&](const ProcessEntry& process) {
+        const UniqueHandle handle(process.executableName == executableName
+                                      ? OpenProcess(SYNCHRONIZE, FALSE, process.processId)
+                                      : nullptr);
+        return !handle || WaitForSingleObject(handle.get(), 20000) == WAIT_OBJECT_0;
+    });
 }
 
 HANDLE startHub(const std::filesystem::path& folder) {

@@ -4,6 +4,7 @@
 #include "install/operation_cancelled.h"
 #include "install/progress_callback.h"
 #include "util/executable_folder.h"
+#include "util/unique_handle.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ public:
     explicit MoveRecorder(Refusal refusal = {});
     ~MoveRecorder() {
         setMoveInterceptorForTesting({});
-        setRenamePauseForTesting(150);
+        setRenamePauseForTesting(renamePauseMilliseconds);
     }
     MoveRecorder(const MoveRecorder&) = delete;
     MoveRecorder& operator=(const MoveRecorder&) = delete;
@@ -124,6 +125,15 @@ std::vector<std::string> logMessages(const std::filesystem::path& file);
 inline std::filesystem::path testProgram(const wchar_t* name) {
     return executableFolder() / name;
 }
+
+// The file opened with no sharing, as a program that holds it would.
+inline UniqueHandle holdOpen(const std::filesystem::path& file) {
+    return UniqueHandle(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Waits up to 20 s for every process of that executable name to end; false when one did not.
+bool waitForProcessesNamed(std::wstring_view executableName);
 
 // Starts FOLDER\OrvantisHub.exe in FOLDER; null when it cannot start.
 HANDLE startHub(const std::filesystem::path& folder);

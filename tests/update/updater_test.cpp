@@ -190,12 +190,7 @@ TEST(UpdateTool, IsFoundOnlyInAnInstallationAndStartsTheUninstaller) {
     EXPECT_EQ(Updater::locateUpdateTool(), fs::path()) << "the tests are no installation";
     const test::HookProbe tool(root / "Update.exe");
     startUninstaller(locateUpdateTool(root / "current"));
-    for (const auto& process : listProcesses()) {
-        if (process.executableName == L"Update.exe") {
-            const UniqueHandle handle(OpenProcess(SYNCHRONIZE, FALSE, process.processId));
-            EXPECT_EQ(WaitForSingleObject(handle.get(), 20000), WAIT_OBJECT_0);
-        }
-    }
+    EXPECT_TRUE(test::waitForProcessesNamed(L"Update.exe"));
     EXPECT_EQ(tool.record(), "went on uninstall\n");
     const std::string failure = test::failureOf([&] { startUninstaller(root / "missing.exe"); });
     EXPECT_TRUE(failure.starts_with("Unable to start missing.exe: "));

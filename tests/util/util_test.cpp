@@ -30,9 +30,15 @@ TEST(TextAndPaths, ConvertCompareAndName) {
                                      {L"C:\\a\\b", L"C:\\a\\bc", false}}) {
         EXPECT_EQ(samePath(a, b), same) << toUtf8(a) << " " << toUtf8(b);
     }
-    EXPECT_EQ(windowsError("Unable to start x", ERROR_FILE_NOT_FOUND).what(),
-              "Unable to start x: " + windowsErrorText(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(windowsErrorText(0xFFFFFFFFU), "Windows error 4294967295");
+    // The system's sentence, ready to follow a colon: no line break, full stop or blank at its end.
+    for (const DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
+        const std::string text = windowsErrorText(code);
+        EXPECT_EQ(windowsError("Unable to start x", code).what(), "Unable to start x: " + text);
+        EXPECT_TRUE(!text.starts_with("Windows error") &&
+                    std::string_view("\r\n. ").find(text.back()) == std::string_view::npos)
+            << text;
+    }
 }
 
 HttpsGetOptions options() {

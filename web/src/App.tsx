@@ -11,7 +11,7 @@ import { ALL, Rail, type View } from './Rail';
 import { SettingsView } from './SettingsView';
 import { TopBar } from './TopBar';
 
-type Confirmation = { kind: 'component'; component: Component } | { kind: 'hub' } | null;
+type Confirmation = { kind: 'component'; componentId: string } | { kind: 'hub' } | null;
 
 function Catalog({ snapshot, sectionId, onUninstall }: {
   snapshot: Snapshot; sectionId: string; onUninstall: (component: Component) => void;
@@ -53,6 +53,9 @@ export function App() {
     );
   }
   const close = () => setConfirmation(null);
+  // Shown from the latest snapshot, never from a copy taken when the dialog opened.
+  const confirming = confirmation?.kind === 'component'
+    ? snapshot.components.find((c) => c.id === confirmation.componentId) : undefined;
   return (
     <div className="app">
       <TopBar snapshot={snapshot} onSettings={() => setView({ kind: 'settings' })} />
@@ -63,15 +66,15 @@ export function App() {
           <SettingsView snapshot={snapshot} onUninstallHub={() => setConfirmation({ kind: 'hub' })} />
         ) : (
           <Catalog snapshot={snapshot} sectionId={view.sectionId}
-            onUninstall={(component) => setConfirmation({ kind: 'component', component })} />
+            onUninstall={(component) => setConfirmation({ kind: 'component', componentId: component.id })} />
         )}
       </main>
-      {confirmation?.kind === 'component' && (
-        <ConfirmDialog title={`Uninstall ${confirmation.component.name}?`} confirm="Uninstall" onClose={close}
-          text={confirmation.component.kind === 'application'
+      {confirming && (
+        <ConfirmDialog title={`Uninstall ${confirming.name}?`} confirm="Uninstall" onClose={close}
+          text={confirming.kind === 'application'
             ? 'The application and its folder are removed from this computer.'
             : 'The package is removed from the Community folder of the selected simulator.'}
-          onConfirm={() => send({ type: 'uninstall', componentId: confirmation.component.id })} />
+          onConfirm={() => send({ type: 'uninstall', componentId: confirming.id })} />
       )}
       {confirmation?.kind === 'hub' && (
         <ConfirmDialog title="Uninstall Orvantis Hub?" confirm="Uninstall Orvantis Hub" onClose={close}

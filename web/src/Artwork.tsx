@@ -3,7 +3,7 @@
 // picture that is not named or does not load shows the neutral placeholder.
 import { useState } from 'react';
 
-export function pictureSource(fileName: string): string {
+function pictureSource(fileName: string): string {
   return fileName ? `images/${fileName.replace(/\.[A-Za-z0-9]+$/, '')}.svg` : '';
 }
 

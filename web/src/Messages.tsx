@@ -3,7 +3,7 @@
 import { useEffect, useRef, useState } from 'react';
 import { send } from './host';
 import type { Snapshot } from './model';
-import { actionInProgress } from './text';
+import { operationTitle } from './text';
 
 export function Messages({ snapshot }: { snapshot: Snapshot }) {
   return (
@@ -35,7 +35,7 @@ function OperationAnnouncer({ snapshot }: { snapshot: Snapshot }) {
   useEffect(() => {
     const before = previous.current;
     if (operation.active && !before.active) {
-      const title = `${actionInProgress(operation.action)} ${name}`;
+      const title = operationTitle(operation.action, name);
       setText(`${title} started.`);
       previous.current = { active: true, title };
     } else if (!operation.active && before.active) {

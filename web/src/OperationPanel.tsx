@@ -2,7 +2,7 @@
 // (indeterminate at -1) and Cancel.
 import { send } from './host';
 import type { Operation } from './model';
-import { actionInProgress } from './text';
+import { operationTitle } from './text';
 
 export function ProgressBar({ value, label }: { value: number; label: string }) {
   const known = value >= 0;
@@ -16,7 +16,7 @@ export function ProgressBar({ value, label }: { value: number; label: string }) 
 }
 
 export function OperationPanel({ operation, name }: { operation: Operation; name: string }) {
-  const title = `${actionInProgress(operation.action)} ${name}`;
+  const title = operationTitle(operation.action, name);
   return (
     <div className="operation">
       <p className="operation-title">

@@ -2,7 +2,7 @@
 import { send } from './host';
 import type { Installation, Snapshot } from './model';
 import { ProgressBar } from './OperationPanel';
-import { webOrigin } from './text';
+import { installationName, webOrigin } from './text';
 
 function TargetChoice({ installation, label, detail, checked, disabled }: {
   installation: Pick<Installation, 'id'>; label: string; detail: React.ReactNode; checked: boolean; disabled?: boolean;
@@ -55,7 +55,7 @@ export function SettingsView({ snapshot, onUninstallHub }: { snapshot: Snapshot;
           <legend>Install community packages into</legend>
           {installations.map((installation) => (
             <TargetChoice key={installation.id} installation={installation} checked={target.id === installation.id}
-              label={installation.edition ? `${installation.name} · ${installation.edition}` : installation.name}
+              label={installationName(installation)}
               detail={folderDetail(installation.communityFolder, installation.available)} />
           ))}
           <TargetChoice installation={{ id: 'custom' }} label="Custom folder" checked={target.id === 'custom'}

@@ -82,7 +82,7 @@ export interface Snapshot {
   update: UpdateState;
 }
 
-export type ComponentCommand = { type: ActionName; componentId: string };
+type ComponentCommand = { type: ActionName; componentId: string };
 export type Command =
   | { type: 'refresh' | 'reload' | 'uninstallApplication' | 'cancelOperation' }
   | { type: 'chooseCommunityFolder' | 'dismissNotice' | 'dismissError' }

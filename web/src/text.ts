@@ -20,7 +20,8 @@ const runningWords: Record<string, string> = {
   uninstall: 'Uninstalling',
 };
 
-export const actionInProgress = (action: string): string => runningWords[action] ?? 'Working on';
+/** "Installing Camera System": what the operation does, for its card and its announcement. */
+export const operationTitle = (action: string, name: string): string => `${runningWords[action] ?? 'Working on'} ${name}`;
 
 const generations: Record<string, string> = { msfs2024: 'MSFS 2024', msfs2020: 'MSFS 2020' };
 
@@ -29,9 +30,12 @@ export function compatibilityText(component: Component): string {
   return `Works with ${component.simulators.map((s) => generations[s] ?? s).join(' and ')}`;
 }
 
+export function installationName(installation: Installation): string {
+  return installation.edition ? `${installation.name} · ${installation.edition}` : installation.name;
+}
+
 export function targetName(target: Installation): string {
-  if (!target.id) return 'No simulator selected';
-  return target.edition ? `${target.name} · ${target.edition}` : target.name;
+  return target.id ? installationName(target) : 'No simulator selected';
 }
 
 /** The web host's origin, taken from the catalog's "Website" link (contact, privacy policy). */

@@ -32,6 +32,8 @@ TEST(BuiltInCatalog, HoldsUniqueHttpsComponentsOfKnownFamiliesAndFollowsTheirRul
         EXPECT_TRUE(ids.insert(component.id).second) << "duplicate id";
         EXPECT_FALSE(component.folderName.empty());
         EXPECT_TRUE(component.downloadUrl.starts_with("https://w.test/"));
+        EXPECT_TRUE(component.documentationUrl.empty() ||
+                    component.documentationUrl.starts_with("https://d.test/"));
         for (const auto& section : component.sections) {
             EXPECT_TRUE(families.contains(section)) << section;
         }

@@ -8,10 +8,10 @@
 #include <windows.h>
 
 #include <chrono>
+#include <exception>
 #include <fstream>
-#include <future>
+#include <memory>
 #include <stdexcept>
-#include <thread>
 
 namespace hub {
 namespace {
@@ -51,31 +51,23 @@ int runMessageLoop() {
     return static_cast<int>(message.wParam);
 }
 
-// Ends the controller on a thread of its own; false when that took longer than the limit.
-bool endWithin(std::unique_ptr<ApplicationController> controller, std::chrono::seconds limit) {
-    std::promise<void> ended;
-    auto done = ended.get_future();
-    std::thread([controller = std::move(controller), ended = std::move(ended)]() mutable {
-        controller.reset();
-        ended.set_value();
-    }).detach();
-    return done.wait_for(limit) == std::future_status::ready;
-}
-
 } // namespace
 
-int runApplication(const std::filesystem::path& interfaceFolder,
-                   const std::function<void()>& windowGone) {
+int runApplication(const std::filesystem::path& interfaceFolder) {
     usePerMonitorDpi();
     const ComApartment apartment;
     auto window = std::make_unique<DesktopWindow>(interfaceFolder);
     const int exitCode = runMessageLoop();
-    auto controller = window->close();
+    const std::exception_ptr failure = window->failure();
+    std::unique_ptr<ApplicationController> controller = window->close();
     window.reset();
-    windowGone();
-    if (!endWithin(std::move(controller), teardownLimit)) {
+    if (!controller->shutdown(teardownLimit)) {
         // The controller's threads still run: end the process before they meet a torn-down one.
-        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(failure ? 1 : exitCode));
+    }
+    controller.reset();
+    if (failure) {
+        std::rethrow_exception(failure);
     }
     return exitCode;
 }

@@ -53,8 +53,8 @@ DesktopWindow::DesktopWindow(std::filesystem::path interfaceFolder)
           folders_, [this](const std::wstring& dialogTitle, const std::filesystem::path& initial) {
               return pickFolder(dialogTitle, initial);
           })) {
-    createWindow();
     try {
+        createWindow();
         setFrameColours(window_);
         ShowWindow(window_, SW_SHOW);
         UpdateWindow(window_);
@@ -74,12 +74,9 @@ DesktopWindow::~DesktopWindow() {
     destroyWindow();
 }
 
-std::unique_ptr<ApplicationController> DesktopWindow::close() {
+std::unique_ptr<ApplicationController> DesktopWindow::close() noexcept {
     webView_.reset();
     destroyWindow();
-    if (failure_) {
-        std::rethrow_exception(failure_);
-    }
     return std::move(controller_);
 }
 
@@ -92,7 +89,8 @@ void DesktopWindow::createWindow() {
     windowClassInfo.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClassInfo.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(101));
     windowClassInfo.hIconSm = windowClassInfo.hIcon;
-    windowClassInfo.hbrBackground = CreateSolidBrush(background);
+    background_.reset(CreateSolidBrush(background));
+    windowClassInfo.hbrBackground = background_.get();
     windowClassInfo.lpszClassName = hubWindowClass;
     RegisterClassExW(&windowClassInfo);
 
@@ -114,6 +112,7 @@ void DesktopWindow::destroyWindow() noexcept {
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         DestroyWindow(window);
     }
+    UnregisterClassW(hubWindowClass, instance_);
 }
 
 void DesktopWindow::createWebView() {
@@ -212,7 +211,7 @@ void DesktopWindow::limitTrackSize(MINMAXINFO& limits) const {
     }
 }
 
-LRESULT DesktopWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT DesktopWindow::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TIMER:
         if (wParam == tickTimer && !pickingFolder_) {
@@ -237,12 +236,12 @@ LRESULT DesktopWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         onClose();
         return 0;
     case WM_DESTROY:
-        KillTimer(window_, tickTimer);
+        KillTimer(window, tickTimer);
         window_ = nullptr;
         PostQuitMessage(0);
         return 0;
     default:
-        return DefWindowProcW(window_, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -263,7 +262,7 @@ LRESULT CALLBACK DesktopWindow::windowProcedure(HWND window, UINT message, WPARA
     // An exception must not unwind through the system's frames: the loop ends and the run
     // rethrows it.
     try {
-        return self->handle(message, wParam, lParam);
+        return self->handle(window, message, wParam, lParam);
     } catch (...) {
         self->failure_ = std::current_exception();
         PostQuitMessage(1);

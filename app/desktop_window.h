@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/app_folders.h"
 #include "app/web_view_host.h"
 #include "app/webview2.h"
 #include "controller/application_controller.h"
+#include "settings/app_folders.h"
 
 #include <windows.h>
 
@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 namespace hub {
 
@@ -30,8 +31,10 @@ public:
     DesktopWindow& operator=(const DesktopWindow&) = delete;
 
     // After the message loop: closes the web view and the window and hands over the controller,
-    // whose end may wait for its background work. Rethrows what a message handler failed with.
-    std::unique_ptr<ApplicationController> close();
+    // whose end may wait for its background work.
+    std::unique_ptr<ApplicationController> close() noexcept;
+    // What a message handler failed with, which ended the message loop; null when none did.
+    [[nodiscard]] std::exception_ptr failure() const noexcept { return failure_; }
 
     void publishState();
     void resizeWebView();
@@ -42,7 +45,7 @@ public:
 private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void createWindow();
     void createWebView();
     HRESULT onEnvironment(HRESULT result, webview::ICoreWebView2Environment* environment);
@@ -52,7 +55,13 @@ private:
     void limitTrackSize(MINMAXINFO& limits) const;
     void destroyWindow() noexcept;
 
+    struct BrushDeleter {
+        void operator()(HBRUSH brush) const noexcept { DeleteObject(brush); }
+    };
+
     HINSTANCE instance_;
+    // The window class's background; the class is unregistered before the brush goes.
+    std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter> background_;
     HWND window_ = nullptr;
     std::filesystem::path interfaceFolder_;
     AppFolders folders_;

@@ -1,22 +1,43 @@
 #include "app/single_instance.h"
 
+#include <utility>
+
 namespace hub {
 
-SingleInstance::SingleInstance(const std::wstring& name)
-    : mutex_(CreateMutexW(nullptr, FALSE, name.c_str())) {
+SingleInstance::SingleInstance(std::wstring name) : name_(std::move(name)) {
+    claim();
+}
+
+void SingleInstance::claim() {
+    // Our own handle would keep the name alive: it goes before the name is tried again.
+    mutex_.reset();
+    mutex_.reset(CreateMutexW(nullptr, FALSE, name_.c_str()));
     const DWORD error = GetLastError();
     anotherRunning_ = mutex_ ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
 }
 
-void bringRunningHubForward() noexcept {
+bool SingleInstance::waitForOthersToEnd(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (anotherRunning_) {
+        if (bringRunningHubForward() || std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        Sleep(100);
+        claim();
+    }
+    return true;
+}
+
+bool bringRunningHubForward() noexcept {
     const HWND window = FindWindowW(hubWindowClass, nullptr);
     if (window == nullptr) {
-        return;
+        return false;
     }
     if (IsIconic(window)) {
         ShowWindow(window, SW_RESTORE);
     }
     SetForegroundWindow(window);
+    return true;
 }
 
 } // namespace hub

@@ -1,11 +1,11 @@
 // Figures of the controller: the state snapshot's build-and-serialise time and size with the
 // full catalog and four installations, the tick's cost with 300 processes running, and the
 // headless host's start-up time and private memory. Run by benchmarks/run.sh.
-#include "app/app_folders.h"
 #include "controller/application_controller.h"
 #include "harness/headless_host/host_process.h"
 #include "install/processes.h"
 #include "install/receipt.h"
+#include "settings/app_folders.h"
 #include "simulators/process_list.h"
 #include "support/test_support.h"
 #include "util/executable_folder.h"

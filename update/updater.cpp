@@ -59,6 +59,10 @@ Updater::Updater(std::string feedLocation, const VelopackLibrary* library)
 }
 
 Updater::~Updater() {
+    waitUntilIdle();
+}
+
+void Updater::waitUntilIdle() {
     if (checkThread_.joinable()) {
         checkThread_.join();
     }
@@ -73,9 +77,7 @@ bool Updater::applyUpdateOnExit() {
     if (getUpdateStatus().state != "ready") {
         return false;
     }
-    if (checkThread_.joinable()) {
-        checkThread_.join();
-    }
+    waitUntilIdle();
     if (!manager_ || !record_) {
         return false;
     }

@@ -24,6 +24,7 @@ public:
     Updater(std::string feedLocation, const VelopackLibrary* library);
     // Waits for a check or download that is still running.
     ~Updater();
+    void waitUntilIdle();
     Updater(const Updater&) = delete;
     Updater& operator=(const Updater&) = delete;
 

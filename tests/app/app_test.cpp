@@ -1,5 +1,5 @@
-#include "app/app_folders.h"
 #include "app/window_placement.h"
+#include "settings/app_folders.h"
 #include "util/known_folder.h"
 
 #include "support/test_support.h"

@@ -3,6 +3,7 @@
 #include "util/text.h"
 #include "util/unique_handle.h"
 
+#include "fake_velopack_script.h"
 #include "support/test_support.h"
 
 #include <sddl.h>
@@ -50,8 +51,7 @@ protected:
     std::vector<UniqueHandle> started_;
 };
 
-// A start while the window is open leaves at once; once that window is gone a new start runs,
-// even while the first process still ends its work.
+// A start while the window is open leaves at once; once that window is gone a new start runs.
 TEST_F(HubProgram, WithoutRuntimeReportsItAndKeepsTheWindowThenASecondStartLeaves) {
     test::makeTree(folder_.path(), {{"ui/index.html", "<html></html>"}});
     for (const bool first : {true, false}) {
@@ -72,6 +72,32 @@ TEST_F(HubProgram, WithoutRuntimeReportsItAndKeepsTheWindowThenASecondStartLeave
         EXPECT_EQ(exitCode(process.get()), 0u);
     }
     EXPECT_FALSE(std::filesystem::exists(folder_ / L"orv-hub-error.log"));
+}
+
+// A start while a hub still ends its work after its window closed waits until that hub has
+// ended, then runs: two hubs never work on the same folders. The first one's end is held by its
+// update check, which the update library's test double holds until it is released.
+TEST_F(HubProgram, AStartWaitsUntilAClosingHubHasEnded) {
+    test::makeTree(folder_.path(), {{"ui/index.html", "<html></html>"}});
+    std::filesystem::copy_file(executableFolder() / L"velopack_libc.dll",
+                               folder_ / L"velopack_libc.dll");
+    const test::DownloadGate check;
+    const test::FakeVelopack velopack({{"check", 1}, {"holdCheck", check.name()}});
+    const HANDLE first = start();
+    answer(test::waitForWindow(first, L"#32770", L"Orvantis Hub"));
+    const HWND window = test::waitForWindow(first, L"OrvantisHubWindow");
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    while (IsWindow(window) && WaitForSingleObject(first, 25) == WAIT_TIMEOUT) {
+    }
+    const HANDLE second = start();
+    EXPECT_EQ(WaitForSingleObject(first, 2000), WAIT_TIMEOUT) << "the first still ends its work";
+    EXPECT_EQ(test::waitForWindow(second, L"#32770", nullptr, 0), nullptr) << "the second waits";
+    check.release();
+    EXPECT_EQ(exitCode(first), 0u);
+    EXPECT_EQ(answer(test::waitForWindow(second, L"#32770", L"Orvantis Hub")),
+              L"WebView2 Runtime is missing or could not start.");
+    PostMessageW(test::waitForWindow(second, L"OrvantisHubWindow"), WM_CLOSE, 0, 0);
+    EXPECT_EQ(exitCode(second), 0u);
 }
 
 TEST_F(HubProgram, StartFailuresAreLoggedShownAndEndTheProcess) {

@@ -22,8 +22,8 @@
 //
 // Opening a folder or an address writes "open <target>" to standard error instead: Wine would
 // hand it to a program of the machine it runs on. Exit code 0, or 2 for a bad command line.
-#include "app/app_folders.h"
 #include "controller/application_controller.h"
+#include "settings/app_folders.h"
 #include "util/known_folder.h"
 #include "util/text.h"
 

@@ -1,4 +1,4 @@
-#include "app/app_folders.h"
+#include "settings/app_folders.h"
 
 #include "util/known_folder.h"
 #include "util/paths.h"

@@ -104,6 +104,10 @@ void runOperation(const OperationRequest& request, const ProgressCallback& progr
     if (request.folder.empty()) {
         throw std::runtime_error("No installation folder is available for " + component.name + ".");
     }
+    if (const auto reason = invalidNamesReason(component);
+        !reason.empty() && request.kind == OperationKind::Install) {
+        throw std::runtime_error(reason);
+    }
     try {
         if (request.kind == OperationKind::Install) {
             install(request, progress, cancel, log);
@@ -121,6 +125,14 @@ void runOperation(const OperationRequest& request, const ProgressCallback& progr
         log.write(std::string("failed: ") + error.what());
         throw;
     }
+}
+
+std::string invalidNamesReason(const CatalogComponent& component) {
+    const bool plain = isPlainName(toWide(component.id)) &&
+                       isPlainName(toWide(component.folderName)) &&
+                       (component.archiveFolder.empty() || isPlainName(component.archiveFolder));
+    return plain ? std::string{}
+                 : component.name + " cannot be installed: its package definition is not valid.";
 }
 
 std::filesystem::path installedLocation(const CatalogComponent& component,

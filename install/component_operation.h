@@ -33,12 +33,19 @@ struct InstalledState {
 };
 
 // Installs or uninstalls the request's component, writing each step to the log. Fails with
-// the message to show ("The requested operation is not supported." for an unknown kind and
-// "No installation folder is available for <name>." for an empty folder, neither logged) (also
+// the message to show ("The requested operation is not supported." for an unknown kind,
+// "No installation folder is available for <name>." for an empty folder and the reason of
+// invalidNamesReason for an install, none of them logged) (also
 // logged as "failed: " + message); throws OperationCancelled (logged as "cancelled " + id) when an
 // install sees the cancel flag.
 void runOperation(const OperationRequest& request, const ProgressCallback& progress,
                   const std::atomic<bool>& cancel, ActivityLog& log);
+
+// Empty when every name the component gives the file system is one plain name: its id (which
+// names its work folder, deleted whole), its folder name and its archive folder. Otherwise the
+// message that refuses its install: "<name> cannot be installed: its package definition is not
+// valid."
+std::string invalidNamesReason(const CatalogComponent& component);
 
 // Where the component is installed: its folder name inside the applications folder for an
 // application, inside the Community folder for a package. Empty when that folder is unknown or

@@ -142,8 +142,8 @@ std::uint32_t copyTree(const std::filesystem::path& from,
     }
 }
 
-std::uint32_t moveReplacing(const std::filesystem::path& from,
-                            const std::filesystem::path& to) noexcept {
+std::uint32_t moveOnce(const std::filesystem::path& from,
+                       const std::filesystem::path& to) noexcept {
     if (const auto& interceptor = moveInterceptor()) {
         try {
             if (const auto refusal = interceptor(from, to)) {
@@ -163,7 +163,7 @@ std::uint32_t renameWithRetry(const std::filesystem::path& from,
     constexpr int attempts = 8;
     std::uint32_t error = 0;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        error = moveReplacing(from, to);
+        error = moveOnce(from, to);
         if (error == 0) {
             return 0;
         }

@@ -39,16 +39,15 @@ std::uint32_t copyTree(const std::filesystem::path& from, const std::filesystem:
 
 // One move that replaces an existing file and may copy across volumes; the Windows error
 // code, 0 on success.
-std::uint32_t moveReplacing(const std::filesystem::path& from,
-                            const std::filesystem::path& to) noexcept;
+std::uint32_t moveOnce(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
 
-// moveReplacing tried up to 8 times with a pause of 150 ms after each failed attempt, for the
+// moveOnce tried up to 8 times with a pause of 150 ms after each failed attempt, for the
 // moves that take a folder out of place or put one into place. The last attempt's error code,
 // 0 on success.
 std::uint32_t renameWithRetry(const std::filesystem::path& from,
                               const std::filesystem::path& to) noexcept;
 
-// For tests only: an interceptor sees every moveReplacing call before the move happens. It
+// For tests only: an interceptor sees every moveOnce call before the move happens. It
 // returns an error code to report instead of moving (simulating a refused move), or nothing to
 // let the move go ahead. The program itself never installs one; an empty function removes it.
 using MoveInterceptor = std::function<std::optional<std::uint32_t>(

@@ -12,6 +12,8 @@
 
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace hub {
 
@@ -54,13 +56,126 @@ std::runtime_error folderInUse(const TargetFolders& folders) {
                               " is in use. Close the programs using it and try again.");
 }
 
-// A previous version that recovery could not move back holds the only copy of the old
-// version and its preserved files: nothing may replace or remove the target until it is back.
-void refuseWhilePreviousRemains(const TargetFolders& folders) {
-    if (pathExists(folders.previous)) {
-        throw std::runtime_error("The previous version of " + folders.name() +
-                                 " could not be restored yet. Restart Orvantis Hub and try again.");
+// What a recovery did, and the sibling name that it left taken, if any: the operation on the
+// target cannot go on while one is.
+struct Recovery {
+    std::vector<std::string> steps;
+    std::filesystem::path blockedBy;
+    std::uint32_t error = 0;
+    bool onlyCopyLeft = false; // blockedBy is the previous version, and the target is absent
+};
+
+void block(Recovery& recovery, const std::filesystem::path& sibling, std::uint32_t error) {
+    if (recovery.blockedBy.empty()) {
+        recovery.blockedBy = sibling;
+        recovery.error = error;
     }
+}
+
+// Moves a leftover that could not be deleted to the first free numbered removing folder
+// (T.orv-hub-removing.1, .2, ...), which every later recovery deletes, so that its own name is
+// free for the next operation. The Windows error of the move, 0 when it was moved.
+std::uint32_t setAside(const std::filesystem::path& leftover, const TargetFolders& folders) {
+    for (int number = 1; number < 10'000; ++number) {
+        const auto aside = folders.removing.native() + L"." + std::to_wstring(number);
+        if (!pathExists(aside)) {
+            return moveOnce(leftover, aside);
+        }
+    }
+    return ERROR_ALREADY_EXISTS;
+}
+
+// Deletes a leftover sibling; what cannot be deleted is set aside, and only when that fails too
+// does the sibling's name stay taken.
+void discard(const std::filesystem::path& leftover, const TargetFolders& folders, const char* done,
+             const char* notDone, Recovery& recovery) {
+    const auto error = removeTree(leftover);
+    if (error == 0) {
+        recovery.steps.emplace_back(done);
+        return;
+    }
+    recovery.steps.push_back(std::string(notDone) + " (" + windowsErrorText(error) + ")");
+    if (setAside(leftover, folders) != 0) {
+        block(recovery, leftover, error);
+    }
+}
+
+// The numbered removing folders of earlier recoveries.
+std::vector<std::filesystem::path> setAsideFolders(const TargetFolders& folders) {
+    std::vector<std::filesystem::path> found;
+    const std::wstring stem = folders.removing.filename().native() + L".";
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = FindFirstFileW((folders.removing.native() + L".*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return found;
+    }
+    do {
+        // The pattern also matches the removing folder itself, which has no number.
+        const std::wstring_view name = entry.cFileName;
+        if (name.size() > stem.size() && name.starts_with(stem)) {
+            found.push_back(folders.removing.parent_path() / entry.cFileName);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+Recovery recover(const TargetFolders& folders) {
+    Recovery recovery;
+    // Listed first: what this run sets aside is tried again by the next one, not at once.
+    const auto earlier = setAsideFolders(folders);
+    if (pathExists(folders.staging)) {
+        discard(folders.staging, folders, "incomplete copy removed",
+                "incomplete copy could not be removed", recovery);
+    }
+    if (pathExists(folders.removing)) {
+        discard(folders.removing, folders, "interrupted removal completed",
+                "interrupted removal could not be completed", recovery);
+    }
+    for (const auto& aside : earlier) {
+        if (const auto error = removeTree(aside); error == 0) {
+            recovery.steps.emplace_back("leftover " + leafName(aside) + " removed");
+        } else {
+            recovery.steps.push_back("leftover " + leafName(aside) + " could not be removed (" +
+                                     windowsErrorText(error) + ")");
+        }
+    }
+    if (!pathExists(folders.previous)) {
+        return recovery;
+    }
+    if (pathExists(folders.target)) {
+        discard(folders.previous, folders, "previous version removed",
+                "previous version could not be removed", recovery);
+    } else if (const auto error = moveOnce(folders.previous, folders.target); error == 0) {
+        recovery.steps.emplace_back("previous version restored");
+    } else {
+        recovery.steps.push_back("previous version not restored, the next start will try again (" +
+                                 windowsErrorText(error) + ")");
+        recovery.blockedBy.clear();
+        block(recovery, folders.previous, error);
+        recovery.onlyCopyLeft = true;
+    }
+    return recovery;
+}
+
+// Runs recovery and refuses to go on while it left a sibling's name taken: a previous version
+// that could not be moved back is the only copy of the old version and its preserved files, and
+// any other leftover would be mistaken for the work of this operation.
+void requireRecovered(const TargetFolders& folders) {
+    const Recovery recovery = recover(folders);
+    if (recovery.blockedBy.empty()) {
+        return;
+    }
+    const std::string leftover = leafName(recovery.blockedBy);
+    if (recovery.onlyCopyLeft) {
+        throw std::runtime_error("The previous version of " + folders.name() +
+                                 " could not be restored from " + leftover + ": " +
+                                 windowsErrorText(recovery.error) +
+                                 ". Restart Orvantis Hub and try again.");
+    }
+    throw windowsError("The leftover folder " + leftover + " blocks changes to " + folders.name() +
+                           " and could not be removed",
+                       recovery.error);
 }
 
 bool& copyActivationForced() {
@@ -189,8 +304,8 @@ void activate(const TargetFolders& folders, bool targetExists) {
                                           "next start",
                            error);
     }
-    if (targetExists) {
-        removeTree(folders.previous);
+    if (targetExists && removeTree(folders.previous) != 0) {
+        setAside(folders.previous, folders); // what stays there, the next recovery removes
     }
 }
 
@@ -202,8 +317,7 @@ void stageAndActivate(const std::filesystem::path& source, const std::filesystem
                       const std::atomic<bool>& cancel, SourceUse sourceUse) {
     const auto folders = requireTargetFolders(target);
     const auto sourceFolder = toLongPath(source);
-    recoverInterruptedWork(target);
-    refuseWhilePreviousRemains(folders);
+    requireRecovered(folders);
     report(progress, -1.0, "Preparing files");
     std::uint64_t totalBytes = 0;
     bool hasLinks = false;
@@ -240,45 +354,27 @@ void setCopyActivationForTesting(bool forced) {
 }
 
 std::string recoverInterruptedWork(const std::filesystem::path& target) noexcept {
-    std::string steps;
     try {
         const auto folders = targetFolders(target);
         if (!folders) {
             return {};
         }
-        if (pathExists(folders->staging)) {
-            removeTree(folders->staging);
-            steps += "incomplete copy removed; ";
+        const Recovery recovery = recover(*folders);
+        std::string report;
+        for (const auto& step : recovery.steps) {
+            report += (report.empty() ? folders->name() + ": " : std::string("; ")) + step;
         }
-        if (pathExists(folders->removing)) {
-            removeTree(folders->removing);
-            steps += "interrupted removal completed; ";
-        }
-        if (pathExists(folders->previous)) {
-            if (pathExists(folders->target)) {
-                removeTree(folders->previous);
-                steps += "previous version removed; ";
-            } else {
-                steps += moveReplacing(folders->previous, folders->target) == 0
-                             ? "previous version restored; "
-                             : "previous version not restored, the next start will try again; ";
-            }
-        }
-        if (steps.empty()) {
-            return steps;
-        }
-        steps.resize(steps.size() - 2);
-        return folders->name() + ": " + steps;
+        return report;
     } catch (const std::exception&) {
-        // Only a folder name that cannot be shown in UTF-8 ends up here, after the work.
-        return steps;
+        // Only a folder name that cannot be shown in UTF-8, or memory running out, ends up here;
+        // whatever recovery did stays done.
+        return {};
     }
 }
 
 void removeInstalledFolder(const std::filesystem::path& folder, const ProgressCallback& progress) {
     const auto folders = requireTargetFolders(folder);
-    recoverInterruptedWork(folder);
-    refuseWhilePreviousRemains(folders);
+    requireRecovered(folders);
     if (!pathExists(folders.target)) {
         return;
     }

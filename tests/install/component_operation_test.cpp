@@ -252,6 +252,14 @@ TEST_F(ComponentOperation, AnUnknownKindOrAMissingFolderTouchesNothing) {
         EXPECT_EQ(failure(OperationKind::Uninstall, package),
                   "No installation folder is available for Weapons Patch.");
     }
+    // The id names the work folder that is deleted whole; the archive folder is moved into place.
+    for (const auto& rename : {+[](CatalogComponent& c) { c.id = ".."; },
+                               +[](CatalogComponent& c) { c.archiveFolder = L".."; }}) {
+        CatalogComponent component = componentById(catalog, "velmora-weapons-patch");
+        rename(component);
+        EXPECT_EQ(failure(OperationKind::Install, component),
+                  "Weapons Patch cannot be installed: its package definition is not valid.");
+    }
     EXPECT_EQ(installedLocation(application, L"D:\\C", L"A"), fs::path());
     EXPECT_EQ(installedLocation(application, L"C", L"D:\\A"), L"D:\\A\\Orvantis.CameraSystem");
     EXPECT_EQ(version(componentById(catalog, "velmora-weapons-patch")), "0.9.0");

@@ -141,15 +141,74 @@ TEST_F(StagedActivation, FailuresAndCancellationKeepTheOldVersion) {
     // every change waits until it is back.
     {
         const test::MoveRecorder refuseAll([](auto&, auto&) { return 5U; });
+        const std::string denied = windowsErrorText(5);
         EXPECT_EQ(recoverInterruptedWork(target),
-                  "pkg: previous version not restored, the next start will try again");
-        const std::string refused = "The previous version of pkg could not be restored yet. "
-                                    "Restart Orvantis Hub and try again.";
+                  "pkg: previous version not restored, the next start will try again (" + denied +
+                      ")");
+        const std::string refused = "The previous version of pkg could not be restored from "
+                                    "pkg.orv-hub-previous: " +
+                                    denied + ". Restart Orvantis Hub and try again.";
         EXPECT_EQ(test::failureOf([&] { install(); }), refused);
         EXPECT_EQ(test::failureOf([&] { removeInstalledFolder(target, {}); }), refused);
     }
     EXPECT_EQ(recoverInterruptedWork(target), "pkg: previous version restored");
     EXPECT_EQ(test::readTree(target), oldVersion);
+}
+
+// A leftover with a file that cannot be deleted is set aside, so that it never blocks the next
+// change, and is deleted once it can be; only a leftover that cannot be set aside either (Windows
+// refuses to move a folder with an open file; Wine moves it, so the refusal is provoked) stops
+// the change, naming the leftover and the system's text.
+TEST_F(StagedActivation, LeftoversThatCannotBeDeletedNeverBlockForGood) {
+    const auto blocked = [](const char* leftover) -> std::string {
+        return windowsError(std::string("The leftover folder pkg") + leftover +
+                                " blocks changes to pkg and could not be removed",
+                            ERROR_SHARING_VIOLATION)
+            .what();
+    };
+    const std::string removeFailed = " (" + windowsErrorText(ERROR_SHARING_VIOLATION) + ")";
+    const struct {
+        const char* leftover;
+        bool install; // else remove
+        bool refuseAside;
+        std::string report;
+        std::string failure;
+    } rows[] = {
+        {".orv-hub-previous", true, false, "previous version could not be removed", "no failure"},
+        {".orv-hub-staging", true, false, "incomplete copy could not be removed", "no failure"},
+        {".orv-hub-removing", false, false, "interrupted removal could not be completed",
+         "no failure"},
+        {".orv-hub-previous", true, true, "previous version could not be removed",
+         blocked(".orv-hub-previous")},
+        {".orv-hub-removing", false, true, "interrupted removal could not be completed",
+         blocked(".orv-hub-removing")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.failure + row.leftover);
+        oldInPlace();
+        const fs::path leftover = target.native() + toWide(row.leftover);
+        test::makeTree(leftover, {{"locked.bin", "x"}});
+        UniqueHandle held = test::holdOpen(leftover / L"locked.bin");
+        {
+            const test::MoveRecorder aside([&](auto&, const fs::path& to) {
+                return row.refuseAside && to.native().ends_with(L"removing.1")
+                           ? std::optional<std::uint32_t>(5)
+                           : allowed;
+            });
+            EXPECT_EQ(recoverInterruptedWork(target), "pkg: " + row.report + removeFailed);
+            EXPECT_EQ(test::failureOf(
+                          [&] { row.install ? install() : removeInstalledFolder(target, {}); }),
+                      row.failure);
+        }
+        const FileTree* expected = row.refuseAside ? &oldVersion
+                                   : row.install   ? &newVersion
+                                                   : nullptr;
+        EXPECT_EQ(fs::exists(target) ? test::readTree(target) : FileTree{},
+                  expected ? *expected : FileTree{});
+        held.reset();
+        EXPECT_NE(recoverInterruptedWork(target), "") << "the leftover goes once it can";
+        EXPECT_EQ(std::distance(fs::directory_iterator(temp / L"Community"), {}), expected ? 1 : 0);
+    }
 }
 
 // T: is a 4 MiB RAM disk that the harness maps into the prefix where it may mount one. Neither

@@ -46,8 +46,8 @@ std::string updateFeedUrl(const Origins& origins) {
     return origins.webUrl("/downloads/orv-hub/");
 }
 
-RemoteVersions fetchRemoteVersions(std::string_view url) {
-    HttpsGet get{url, catalogRequest()};
+RemoteVersions fetchRemoteVersions(std::string_view url, const std::atomic<bool>* abort) {
+    HttpsGet get{url, catalogRequest(), abort};
     const std::uint32_t status = get.statusCode();
     if (!HttpsGet::isSuccess(status)) {
         throw std::runtime_error("The package catalog server returned HTTP " +
@@ -81,11 +81,14 @@ RemoteVersions parseRemoteVersions(std::string_view body) {
     return versions;
 }
 
-RemoteVersions refreshRemoteVersions(std::string_view url, ActivityLog& log) {
+RemoteVersions refreshRemoteVersions(std::string_view url, ActivityLog& log,
+                                     const std::atomic<bool>* abort) {
     try {
-        return fetchRemoteVersions(url);
+        return fetchRemoteVersions(url, abort);
     } catch (const std::exception& error) {
-        log.write(std::string{"package catalog refresh failed: "} + error.what());
+        if (abort == nullptr || !*abort) { // an aborted request is no failure worth a line
+            log.write(std::string{"package catalog refresh failed: "} + error.what());
+        }
     }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "catalog/catalog.h"
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -21,8 +22,9 @@ std::string updateFeedUrl(const Origins& origins);
 
 // Fetches the package catalog over HTTPS (5-second time-outs, at most 65536 bytes) and keeps
 // its usable entries (see parseRemoteVersions). Fails with the user's text; a JSON syntax
-// error surfaces as the JSON library's parse error.
-RemoteVersions fetchRemoteVersions(std::string_view url);
+// error surfaces as the JSON library's parse error. Raising the abort flag ends a request that
+// waits for the server at once, with a failure.
+RemoteVersions fetchRemoteVersions(std::string_view url, const std::atomic<bool>* abort = nullptr);
 
 // The usable members of a package catalog body: names of 1 to 64 lower-case ASCII letters,
 // digits and "-", with a string value that is a valid version. Fails when the body is not a
@@ -30,8 +32,10 @@ RemoteVersions fetchRemoteVersions(std::string_view url);
 RemoteVersions parseRemoteVersions(std::string_view body);
 
 // The body of the catalog refresh: the fetched versions, or, after logging the failure as
-// "package catalog refresh failed: " and its text, none. Fails only when memory runs out.
-RemoteVersions refreshRemoteVersions(std::string_view url, ActivityLog& log);
+// "package catalog refresh failed: " and its text, none; an aborted request logs nothing. Fails
+// only when memory runs out.
+RemoteVersions refreshRemoteVersions(std::string_view url, ActivityLog& log,
+                                     const std::atomic<bool>* abort = nullptr);
 
 // Takes every remote version that differs from a component's version, higher or lower, and
 // logs "available <id> version <version>" for each. Unknown ids are ignored.

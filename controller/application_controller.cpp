@@ -4,6 +4,7 @@
 #include "install/operation_cancelled.h"
 #include "install/processes.h"
 
+#include <future>
 #include <utility>
 
 namespace hub {
@@ -12,7 +13,6 @@ namespace {
 
 constexpr auto noticeLifetime = std::chrono::seconds(6);
 constexpr auto runningCheckInterval = std::chrono::seconds(1);
-constexpr auto installedCheckInterval = std::chrono::seconds(3);
 
 std::string successNotice(const std::string& action, const std::string& name,
                           const std::string& version) {
@@ -59,16 +59,35 @@ ApplicationController::Impl::Impl(AppFolders appFolders, FolderPicker picker,
 }
 
 ApplicationController::Impl::~Impl() {
+    stopWork();
+    joinThreads();
+}
+
+void ApplicationController::Impl::stopWork() noexcept {
     cancelRequested.exchange(true);
-    if (worker.joinable()) {
-        worker.join();
-    }
-    // A downloaded update is handed over before the wait for a catalog request, which can take
-    // as long as the request's time-out: a user who ends the process meanwhile keeps the update.
+    closing.exchange(true);
+    // Handed over before any wait: a process that is ended at the shutdown's limit keeps it.
     updater.applyUpdateOnExit();
-    if (catalogThread.joinable()) {
-        catalogThread.join();
+}
+
+void ApplicationController::Impl::joinThreads() {
+    for (std::thread* thread : {&worker, &catalogThread, &refreshThread}) {
+        if (thread->joinable()) {
+            thread->join();
+        }
     }
+    updater.waitUntilIdle();
+}
+
+bool ApplicationController::Impl::shutdown(std::chrono::milliseconds limit) {
+    stopWork();
+    std::promise<void> joined;
+    auto done = joined.get_future();
+    std::thread([this, joined = std::move(joined)]() mutable {
+        joinThreads();
+        joined.set_value();
+    }).detach();
+    return done.wait_for(limit) == std::future_status::ready;
 }
 
 bool ApplicationController::Impl::isBusy() const {
@@ -104,7 +123,8 @@ void ApplicationController::Impl::startOperation(OperationKind kind,
                                     .componentId = component.id,
                                     .action = action,
                                     .progress = -1.0,
-                                    .message = "Starting"};
+                                    .message = "Starting",
+                                    .version = component.version};
         operationFinished = false;
         operationCancelled = false;
         operationError.clear();
@@ -148,7 +168,7 @@ void ApplicationController::Impl::runWorker(const OperationRequest& request) noe
 void ApplicationController::Impl::refreshPackageCatalog() noexcept {
     RemoteVersions versions;
     try {
-        versions = refreshRemoteVersions(packageCatalogUrl(options.origins), log);
+        versions = refreshRemoteVersions(packageCatalogUrl(options.origins), log, &closing);
     } catch (const std::exception&) {
         // Only running out of memory gets here; the built-in versions stay.
     }
@@ -160,13 +180,16 @@ void ApplicationController::Impl::refreshPackageCatalog() noexcept {
 void ApplicationController::Impl::tick() {
     applyPackageCatalog();
     handleFinishedOperation();
+    applyBackgroundRefresh();
     const TimePoint now = options.clock();
     if (now >= nextRunningCheck) {
         refreshRunningState();
         nextRunningCheck = now + runningCheckInterval;
     }
-    if (now >= nextInstalledCheck && !isBusy()) {
-        refreshInstalledState();
+    // Read on a thread of its own: a Community folder on a share that does not answer must not
+    // hold the window for the network's time-out at every check.
+    if (now >= nextInstalledCheck && !isBusy() && !refreshThread.joinable()) {
+        startBackgroundRefresh();
         nextInstalledCheck = now + installedCheckInterval;
     }
     if (!notice.empty() && now >= noticeExpiry) {
@@ -215,8 +238,7 @@ void ApplicationController::Impl::handleFinishedOperation() {
     } else if (!failure.empty()) {
         error = name + ": " + failure;
     } else {
-        setNotice(successNotice(finished.action, name,
-                                component != nullptr ? component->version : std::string{}));
+        setNotice(successNotice(finished.action, name, finished.version));
     }
     refreshInstalledState();
     refreshRunningState();
@@ -246,6 +268,10 @@ void ApplicationController::tick() {
 
 bool ApplicationController::isBusy() const {
     return impl->isBusy();
+}
+
+bool ApplicationController::shutdown(std::chrono::milliseconds limit) {
+    return impl->shutdown(limit);
 }
 
 } // namespace hub

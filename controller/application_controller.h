@@ -1,9 +1,10 @@
 #pragma once
 
-#include "app/app_folders.h"
 #include "controller/controller_options.h"
 #include "controller/folder_picker.h"
+#include "settings/app_folders.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@ namespace hub {
 // drives it from the user-interface thread: each interface message goes to handleMessage, the
 // window shows snapshot() after every message and after every tick (every 250 ms), and asks
 // isBusy() before it closes. Background threads only write state under a lock; the next tick
-// picks it up. Destruction cancels a running operation and waits for every thread it started.
+// picks it up. The owner ends it with shutdown(); destruction does the same without a limit.
 class ApplicationController {
 public:
     ApplicationController(AppFolders folders, FolderPicker folderPicker);
@@ -31,6 +32,12 @@ public:
     // The 250 ms heartbeat: completion, notice expiry, throttled refreshes, catalog results.
     void tick();
     bool isBusy() const;
+
+    // Ends the hub's work: cancels a running operation and aborts the package-catalog request,
+    // hands a downloaded update over for installation after exit, then waits up to the limit for
+    // every thread the controller started. False when one still runs then: the caller must end
+    // the process instead of destroying the controller, whose threads still use it.
+    [[nodiscard]] bool shutdown(std::chrono::milliseconds limit);
 
     struct Impl;
 

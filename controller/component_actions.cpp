@@ -42,7 +42,7 @@ bool isOlderThanCatalog(const CatalogComponent& component, const InstalledState&
 }
 
 const InstalledState&
-ApplicationController::Impl::stateOf(const CatalogComponent& component) const {
+ApplicationController::Impl::installedStateOf(const CatalogComponent& component) const {
     const auto found = installedStates.find(component.id);
     return found == installedStates.end() ? notInstalled : found->second;
 }
@@ -65,6 +65,9 @@ ApplicationController::Impl::installRule(const CatalogComponent& component) cons
     if (!isDownloadAvailable(component)) {
         return refused("This package is not available for download.");
     }
+    if (auto reason = invalidNamesReason(component); !reason.empty()) {
+        return refused(std::move(reason));
+    }
     if (isApplication(component) && isRunning(component)) {
         return refused("Close " + component.name + " before updating it.");
     }
@@ -79,7 +82,7 @@ ApplicationController::Impl::installRule(const CatalogComponent& component) cons
 
 ActionAvailability
 ApplicationController::Impl::uninstallRule(const CatalogComponent& component) const {
-    if (!stateOf(component).installed) {
+    if (!installedStateOf(component).installed) {
         return refused();
     }
     if (isBusy()) {
@@ -93,7 +96,8 @@ ApplicationController::Impl::uninstallRule(const CatalogComponent& component) co
 
 ActionAvailability
 ApplicationController::Impl::launchRule(const CatalogComponent& component) const {
-    if (!isApplication(component) || !stateOf(component).installed || isRunning(component)) {
+    if (!isApplication(component) || !installedStateOf(component).installed ||
+        isRunning(component)) {
         return refused();
     }
     if (!isReleased(catalog, component)) {
@@ -117,7 +121,7 @@ ActionAvailability ApplicationController::Impl::stopRule(const CatalogComponent&
 
 ActionAvailability
 ApplicationController::Impl::shortcutRule(const CatalogComponent& component) const {
-    if (!isApplication(component) || !stateOf(component).installed) {
+    if (!isApplication(component) || !installedStateOf(component).installed) {
         return refused();
     }
     if (isBusy()) {
@@ -128,7 +132,7 @@ ApplicationController::Impl::shortcutRule(const CatalogComponent& component) con
 
 void ApplicationController::Impl::install(const CatalogComponent& component) {
     require(installRule(component), {});
-    const InstalledState& state = stateOf(component);
+    const InstalledState& state = installedStateOf(component);
     std::string label = "install";
     if (state.installed) {
         label = isOlderThanCatalog(component, state) ? "update" : "reinstall";
@@ -140,12 +144,13 @@ void ApplicationController::Impl::install(const CatalogComponent& component) {
 
 void ApplicationController::Impl::uninstall(const CatalogComponent& component) {
     require(uninstallRule(component), component.name + " is not installed.");
-    startOperation(OperationKind::Uninstall, component, "uninstall", stateOf(component).location);
+    startOperation(OperationKind::Uninstall, component, "uninstall",
+                   installedStateOf(component).location);
 }
 
 void ApplicationController::Impl::launch(const CatalogComponent& component) {
     require(launchRule(component), component.name + " cannot be started.");
-    const auto program = stateOf(component).location / component.application->executable;
+    const auto program = installedStateOf(component).location / component.application->executable;
     startDetached(program, component.application->launchArguments);
     runningApplications.insert(component.id);
     log.write("launch " + component.id + " " + pathToUtf8(program));
@@ -154,7 +159,7 @@ void ApplicationController::Impl::launch(const CatalogComponent& component) {
 
 void ApplicationController::Impl::stop(const CatalogComponent& component) {
     require(stopRule(component), component.name + " is not running.");
-    const auto program = stateOf(component).location / component.application->executable;
+    const auto program = installedStateOf(component).location / component.application->executable;
     startDetached(program, component.application->stopArguments);
     log.write("stop " + component.id);
     setNotice("Stopping " + component.name + "...");
@@ -163,7 +168,7 @@ void ApplicationController::Impl::stop(const CatalogComponent& component) {
 void ApplicationController::Impl::createShortcut(const CatalogComponent& component) {
     require(shortcutRule(component), component.name + " is not installed.");
     const ApplicationInfo& application = *component.application;
-    const auto program = stateOf(component).location / application.executable;
+    const auto program = installedStateOf(component).location / application.executable;
     const std::wstring name =
         application.displayName.empty() ? toWide(component.name) : application.displayName;
     createDesktopShortcut(program, application.launchArguments, name);
@@ -172,7 +177,7 @@ void ApplicationController::Impl::createShortcut(const CatalogComponent& compone
 }
 
 void ApplicationController::Impl::openFolder(const CatalogComponent& component) {
-    const InstalledState& state = stateOf(component);
+    const InstalledState& state = installedStateOf(component);
     if (!state.installed) {
         throw std::runtime_error(component.name + " is not installed.");
     }

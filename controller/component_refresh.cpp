@@ -1,49 +1,30 @@
 #include "controller/controller_impl.h"
+#include "controller/simulator_selection.h"
 #include "install/processes.h"
 #include "install/staged_activation.h"
 #include "simulators/process_list.h"
 #include "util/paths.h"
 
-#include <algorithm>
-
 namespace hub {
 
-namespace {
-
-// The folder is root or lies below it, compared by name only.
-bool isWithin(const std::filesystem::path& folder, const std::filesystem::path& root) {
-    if (root.empty()) {
-        return false;
+InstalledView readInstalledView(const InstalledViewSource& source) {
+    InstalledView view{
+        .targetAvailable = isUsableCommunityFolder(source.targetFolder, source.ownedFolders),
+        .customAvailable = isUsableCommunityFolder(source.customFolder, source.ownedFolders),
+        .states = {}};
+    const std::filesystem::path communityFolder =
+        view.targetAvailable ? source.targetFolder : std::filesystem::path{};
+    for (const CatalogComponent& component : source.components) {
+        const auto location =
+            installedLocation(component, communityFolder, source.applicationsFolder);
+        view.states[component.id] =
+            location.empty() ? InstalledState{} : source.read(component, location);
     }
-    for (std::filesystem::path current = folder.lexically_normal();;) {
-        if (samePath(current, root)) {
-            return true;
-        }
-        std::filesystem::path parent = current.parent_path();
-        if (parent.empty() || parent == current) {
-            return false;
-        }
-        current = std::move(parent);
-    }
+    return view;
 }
 
-} // namespace
-
-// The hub's data folder holds the work folders that every install deletes whole, and an
-// application's folder is replaced or removed whole by its update or uninstall: a Community
-// folder in either would lose the user's packages.
-bool ApplicationController::Impl::isInsideOwnedFolder(const std::filesystem::path& folder) const {
-    return isWithin(folder, folders.dataFolder) ||
-           std::ranges::any_of(catalog.components, [&](const CatalogComponent& component) {
-               return component.application &&
-                      isWithin(folder,
-                               installedLocation(component, {}, folders.localAppDataFolder));
-           });
-}
-
-bool ApplicationController::Impl::isUsableCommunityFolder(
-    const std::filesystem::path& folder) const {
-    return isAbsolutePath(folder) && isDirectory(folder) && !isInsideOwnedFolder(folder);
+std::vector<std::filesystem::path> ApplicationController::Impl::hubOwnedFolders() const {
+    return ownedFolders(folders, catalog.components);
 }
 
 std::filesystem::path ApplicationController::Impl::communityFolderInUse() const {
@@ -51,16 +32,58 @@ std::filesystem::path ApplicationController::Impl::communityFolderInUse() const 
                                           : std::filesystem::path{};
 }
 
+InstalledViewSource ApplicationController::Impl::installedViewSource() const {
+    return {.targetFolder = selectedInstallation.communityFolder,
+            .customFolder = settings.customCommunityFolder,
+            .applicationsFolder = folders.localAppDataFolder,
+            .ownedFolders = hubOwnedFolders(),
+            .components = catalog.components,
+            .read = options.readInstalled};
+}
+
+void ApplicationController::Impl::applyInstalledView(InstalledView view) {
+    selectedInstallation.available = view.targetAvailable;
+    customCommunityAvailable = view.customAvailable;
+    installedStates = std::move(view.states);
+}
+
 void ApplicationController::Impl::refreshInstalledState() {
-    selectedInstallation.available = isUsableCommunityFolder(selectedInstallation.communityFolder);
-    customCommunityAvailable = isUsableCommunityFolder(settings.customCommunityFolder);
-    const std::filesystem::path communityFolder = communityFolderInUse();
-    installedStates.clear();
-    for (const CatalogComponent& component : catalog.components) {
-        const auto location =
-            installedLocation(component, communityFolder, folders.localAppDataFolder);
-        installedStates[component.id] =
-            location.empty() ? InstalledState{} : readInstalledVersion(component, location);
+    applyInstalledView(readInstalledView(installedViewSource()));
+    ++installedGeneration; // a background read that began before this one is out of date
+    nextInstalledCheck = options.clock() + installedCheckInterval;
+}
+
+void ApplicationController::Impl::startBackgroundRefresh() {
+    refreshGeneration = installedGeneration;
+    try {
+        refreshThread = options.startThread([this, source = installedViewSource()] {
+            std::optional<InstalledView> view;
+            try {
+                view = readInstalledView(source);
+            } catch (const std::exception&) {
+                // Only memory running out gets here: this read is lost, the next one follows.
+            }
+            const std::lock_guard lock(refreshMutex);
+            refreshResult = std::move(view);
+            refreshFinished = true;
+        });
+    } catch (const std::exception&) {
+        // No thread now: the next check tries again, and the snapshot keeps its last values.
+    }
+}
+
+void ApplicationController::Impl::applyBackgroundRefresh() {
+    std::optional<InstalledView> view;
+    {
+        const std::lock_guard lock(refreshMutex);
+        if (!std::exchange(refreshFinished, false)) {
+            return;
+        }
+        view = std::exchange(refreshResult, std::nullopt);
+    }
+    refreshThread.join();
+    if (view && refreshGeneration == installedGeneration) {
+        applyInstalledView(std::move(*view));
     }
 }
 
@@ -75,7 +98,7 @@ void ApplicationController::Impl::refreshRunningState() {
     }
     runningApplications.clear();
     for (const CatalogComponent& component : catalog.components) {
-        const InstalledState& state = stateOf(component);
+        const InstalledState& state = installedStateOf(component);
         if (component.application && state.installed &&
             isProcessRunningAt(processes, state.location / component.application->executable)) {
             runningApplications.insert(component.id);
@@ -83,20 +106,18 @@ void ApplicationController::Impl::refreshRunningState() {
     }
 }
 
-void ApplicationController::Impl::recover() {
+void ApplicationController::Impl::recoverInterruptedWork() {
     for (const CatalogComponent& component : catalog.components) {
         const auto location = installedLocation(component, selectedInstallation.communityFolder,
                                                 folders.localAppDataFolder);
         if (location.empty()) {
             continue;
         }
-        const std::string report = recoverInterruptedWork(location);
+        const std::string report = hub::recoverInterruptedWork(location);
         if (!report.empty()) {
             log.write("recovered " + report);
         }
     }
-    refreshInstalledState();
-    refreshRunningState();
 }
 
 } // namespace hub

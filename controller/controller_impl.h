@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/app_folders.h"
 #include "catalog/catalog.h"
 #include "catalog/remote_catalog.h"
 #include "controller/application_controller.h"
@@ -8,6 +7,7 @@
 #include "controller/folder_picker.h"
 #include "install/component_operation.h"
 #include "settings/activity_log.h"
+#include "settings/app_folders.h"
 #include "settings/settings.h"
 #include "simulators/simulator_installations.h"
 #include "update/updater.h"
@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -28,6 +29,9 @@ namespace hub {
 // The hub's own version, logged at start and shown by the interface.
 inline constexpr char hubVersion[] = "1.0.1";
 
+// How often the tick reads the installed state again.
+inline constexpr auto installedCheckInterval = std::chrono::seconds(3);
+
 // The operation the interface shows; idle values when nothing runs.
 struct OperationStatus {
     bool active = false;
@@ -35,7 +39,28 @@ struct OperationStatus {
     std::string action;    // "install", "update", "reinstall" or "uninstall"
     double progress = 0.0; // -1.0 while indeterminate
     std::string message;
+    std::string version; // the version the request installs, whatever the catalog says since
 };
+
+// What the installed-state refresh reads from disk: whether the selected and the custom
+// Community folders can be used, and each component's installed state.
+struct InstalledView {
+    bool targetAvailable = false;
+    bool customAvailable = false;
+    std::unordered_map<std::string, InstalledState> states;
+};
+
+// Everything that refresh needs, copied, so that it may read on a thread of its own.
+struct InstalledViewSource {
+    std::filesystem::path targetFolder;
+    std::filesystem::path customFolder;
+    std::filesystem::path applicationsFolder;
+    std::vector<std::filesystem::path> ownedFolders;
+    std::vector<CatalogComponent> components;
+    ControllerOptions::InstalledReader read;
+};
+
+InstalledView readInstalledView(const InstalledViewSource& source);
 
 // An installed component whose version is older than the catalog's, or unknown: its install
 // is an update.
@@ -55,9 +80,15 @@ struct ApplicationController::Impl {
     using TimePoint = std::chrono::steady_clock::time_point;
 
     Impl(AppFolders appFolders, FolderPicker picker, ControllerOptions controllerOptions);
-    ~Impl();
+    ~Impl(); // shuts down without a limit
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
+
+    // Shutdown (application_controller.cpp): stopWork never blocks; joinThreads waits for every
+    // thread the controller started.
+    void stopWork() noexcept;
+    void joinThreads();
+    [[nodiscard]] bool shutdown(std::chrono::milliseconds limit);
 
     // Core and operations (application_controller.cpp).
     [[nodiscard]] bool isBusy() const;
@@ -72,7 +103,7 @@ struct ApplicationController::Impl {
     void handleFinishedOperation();
 
     // Availability rules and actions (component_actions.cpp).
-    [[nodiscard]] const InstalledState& stateOf(const CatalogComponent& component) const;
+    [[nodiscard]] const InstalledState& installedStateOf(const CatalogComponent& component) const;
     [[nodiscard]] bool isRunning(const CatalogComponent& component) const;
     [[nodiscard]] ActionAvailability installRule(const CatalogComponent& component) const;
     [[nodiscard]] ActionAvailability uninstallRule(const CatalogComponent& component) const;
@@ -88,16 +119,19 @@ struct ApplicationController::Impl {
     void openLink(const std::string& url);
 
     // Refreshes (component_refresh.cpp).
-    [[nodiscard]] bool isUsableCommunityFolder(const std::filesystem::path& folder) const;
-    [[nodiscard]] bool isInsideOwnedFolder(const std::filesystem::path& folder) const;
+    [[nodiscard]] std::vector<std::filesystem::path> hubOwnedFolders() const;
     // The selected Community folder when it is available, else empty.
     [[nodiscard]] std::filesystem::path communityFolderInUse() const;
-    void refreshInstalledState();
+    [[nodiscard]] InstalledViewSource installedViewSource() const;
+    void applyInstalledView(InstalledView view);
+    void refreshInstalledState(); // reads on this thread and drops a background read in flight
+    void startBackgroundRefresh();
+    void applyBackgroundRefresh();
     void refreshRunningState();
-    void recover();
+    void recoverInterruptedWork(); // on every component's location in the selected target
 
     // Simulator selection (simulator_selection.cpp).
-    void selectFromSettings(); // discovers, selects, then recovers and refreshes the new target
+    void selectFromSettings(); // discovers, selects, recovers and refreshes the new target
     void selectSimulator(const std::string& installationId);
     void chooseCommunityFolder();
     void reload();
@@ -133,7 +167,15 @@ struct ApplicationController::Impl {
     std::mutex packageCatalogMutex;
     RemoteVersions packageCatalogResult; // packageCatalogMutex
     bool packageCatalogReady = false;    // packageCatalogMutex
+    std::atomic<bool> closing{false};    // aborts the package-catalog request
     std::thread catalogThread;           // UI
+
+    std::mutex refreshMutex;
+    std::optional<InstalledView> refreshResult; // refreshMutex
+    bool refreshFinished = false;               // refreshMutex
+    std::uint64_t installedGeneration = 0;      // UI, counts the reads on this thread
+    std::uint64_t refreshGeneration = 0;        // UI, the count when the background read began
+    std::thread refreshThread;                  // UI
 
     std::string notice;             // UI
     TimePoint noticeExpiry{};       // UI

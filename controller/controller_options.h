@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/origins.h"
+#include "install/component_operation.h"
 #include "simulators/simulator_installations.h"
 
 #include <chrono>
@@ -19,6 +20,8 @@ struct ControllerOptions {
     using Discovery = std::function<std::vector<SimulatorInstallation>()>;
     using ShellOpen = std::function<void(std::wstring_view target)>;
     using ThreadStart = std::function<std::thread(std::function<void()> body)>;
+    using InstalledReader = std::function<InstalledState(const CatalogComponent& component,
+                                                         const std::filesystem::path& folder)>;
 
     // The maker's web and documentation origins: catalog addresses, the package catalog, the
     // update feed, the contact and privacy pages.
@@ -26,8 +29,12 @@ struct ControllerOptions {
     Clock clock = defaultClock;
     Discovery discover = defaultDiscovery;
     ShellOpen openWithShell = defaultShellOpen;
-    // Starts the worker and the package-catalog thread; may throw like std::thread's constructor.
+    // Starts the worker, the package-catalog thread and the background installed-state reads;
+    // may throw like std::thread's constructor.
     ThreadStart startThread = defaultThreadStart;
+    // Reads one component's installed state from its folder; called on the window's thread and
+    // on the background reads.
+    InstalledReader readInstalled = readInstalledVersion;
 
     static std::chrono::steady_clock::time_point defaultClock();
     static std::vector<SimulatorInstallation> defaultDiscovery();

@@ -1,4 +1,7 @@
+#include "controller/simulator_selection.h"
+
 #include "controller/controller_impl.h"
+#include "util/folder_identity.h"
 #include "util/paths.h"
 #include "util/text.h"
 
@@ -38,6 +41,28 @@ std::filesystem::path adjustedCommunityFolder(std::filesystem::path folder) {
 
 } // namespace
 
+std::vector<std::filesystem::path> ownedFolders(const AppFolders& folders,
+                                                const std::vector<CatalogComponent>& components) {
+    std::vector<std::filesystem::path> owned{folders.dataFolder};
+    for (const CatalogComponent& component : components) {
+        if (component.application) {
+            owned.push_back(installedLocation(component, {}, folders.localAppDataFolder));
+        }
+    }
+    return owned;
+}
+
+bool isInsideOwnedFolder(const std::filesystem::path& folder,
+                         const std::vector<std::filesystem::path>& owned) {
+    return std::ranges::any_of(
+        owned, [&folder](const auto& root) { return isWithinFolder(folder, root); });
+}
+
+bool isUsableCommunityFolder(const std::filesystem::path& folder,
+                             const std::vector<std::filesystem::path>& owned) {
+    return isAbsolutePath(folder) && isDirectory(folder) && !isInsideOwnedFolder(folder, owned);
+}
+
 void ApplicationController::Impl::selectFromSettings() {
     installations = options.discover();
     selectedInstallation = SimulatorInstallation{};
@@ -51,7 +76,9 @@ void ApplicationController::Impl::selectFromSettings() {
     } else if (const auto* picked = pickInstallation(installations, settings.simulator)) {
         selectedInstallation = *picked;
     }
-    recover(); // also decides whether the selected folder is available
+    recoverInterruptedWork();
+    refreshInstalledState(); // also decides whether the selected folder is available
+    refreshRunningState();
 }
 
 void ApplicationController::Impl::selectSimulator(const std::string& installationId) {
@@ -82,7 +109,7 @@ void ApplicationController::Impl::chooseCommunityFolder() {
         return;
     }
     const std::filesystem::path folder = adjustedCommunityFolder(*picked);
-    if (isInsideOwnedFolder(folder)) {
+    if (isInsideOwnedFolder(folder, hubOwnedFolders())) {
         throw std::runtime_error("This folder belongs to Orvantis Hub or to an installed "
                                  "application. Choose a Community folder outside it.");
     }

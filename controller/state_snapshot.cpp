@@ -37,7 +37,7 @@ long progressPercent(double fraction) {
 } // namespace
 
 json ApplicationController::Impl::componentView(const CatalogComponent& component) const {
-    const InstalledState& state = stateOf(component);
+    const InstalledState& state = installedStateOf(component);
     const bool application = component.application.has_value();
     return {{"id", component.id},
             {"name", component.name},

@@ -1,6 +1,7 @@
 #include "controller/application_controller.h"
 #include "harness/headless_host/host_process.h"
 #include "harness/https_test_server.h"
+#include "harness/silent_listener.h"
 #include "install/processes.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
@@ -11,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <future>
 #include <random>
 #include <semaphore>
 
@@ -46,7 +48,7 @@ protected:
     void start() {
         controller.reset();
         ControllerOptions options{
-            .origins = {server.url(""), server.url("/docs")},
+            .origins = origins,
             .clock = [this] { return now; },
             .discover = [this] { return discovered; },
             .openWithShell = [this](auto target) { opened.emplace_back(target); },
@@ -59,6 +61,13 @@ protected:
                         body();
                         threadEnded.release();
                     });
+                },
+            .readInstalled =
+                [this](const CatalogComponent& component, const fs::path& folder) {
+                    if (blockReads) {
+                        readsReleased.wait();
+                    }
+                    return readInstalledVersion(component, folder);
                 }};
         controller = std::make_unique<ApplicationController>(folders, picker, options);
     }
@@ -75,6 +84,7 @@ protected:
 
     TempFolder root;
     HttpsTestServer server;
+    Origins origins{server.url(""), server.url("/docs")};
     AppFolders folders = createAppFoldersUnder(root / L"local");
     fs::path community = root / L"Community";
     std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
@@ -85,6 +95,9 @@ protected:
     int threadStarts = 0;
     int failingThreadStart = -1;
     std::counting_semaphore<> threadEnded{0};
+    std::atomic<bool> blockReads{false}; // as a Community folder on a share that does not answer
+    std::promise<void> releaseReads;
+    std::shared_future<void> readsReleased = releaseReads.get_future().share();
     std::unique_ptr<ApplicationController> controller;
 };
 
@@ -152,6 +165,9 @@ TEST_F(ControllerTest, AvailabilityFollowsStatus) {
     const auto camera = startProcess(cameraFolder / L"ORV-Camera.exe", L"sleep 60000", true);
     fs::remove_all(community);
     now += std::chrono::seconds(3);
+    controller->tick();
+    threadEnded.acquire(); // the package catalog
+    threadEnded.acquire(); // the installed state, read on a thread of its own
     controller->tick();
     const json app = component("orv-camera");
     TerminateProcess(camera.process.get(), 0);
@@ -238,12 +254,18 @@ TEST_F(ControllerTest, TheTargetFollowsSettingsDiscoveryAndTheDialog) {
     const std::string inside = "This folder belongs to Orvantis Hub or to an installed "
                                "application. Choose a Community folder outside it.";
     const fs::path missing = root / L"missing";
+    makeTree(folders.dataFolder, {{"LongFolderName/", ""}});
+    std::wstring shortForm(MAX_PATH, L'\0');
+    shortForm.resize(GetShortPathNameW((folders.dataFolder / L"LongFolderName").c_str(),
+                                       shortForm.data(), MAX_PATH));
     const std::tuple<std::optional<fs::path>, std::string, fs::path, bool> picks[]{
         {root / L"games", "", root / L"games" / L"Community", true},
         {root / L"other" / L"community", "", root / L"other" / L"community", true},
         {std::nullopt, "", root / L"other" / L"community", true},
         {missing, "", missing, false},
         {folders.dataFolder / L"Downloads", inside, missing, false},
+        {L"\\\\?\\" + folders.dataFolder.native(), inside, missing, false},
+        {shortForm, inside, missing, false},
         {folders.localAppDataFolder / L"Orvantis.CameraSystem" / L"x", inside, missing, false}};
     discovered = {store2024, steam2020};
     start();
@@ -267,16 +289,21 @@ TEST_F(ControllerTest, TheTargetFollowsSettingsDiscoveryAndTheDialog) {
     EXPECT_EQ(target()["available"], false) << "a stored folder inside";
 }
 
-// The tick reports each engine outcome and applies the package catalog; a notice lasts 6 s; the
-// installed state is reread every 3 s but not during an operation; destruction cancels and waits.
+// The tick reports each engine outcome with the version the operation installed, and applies the
+// package catalog; a notice lasts 6 s; the installed state is reread every 3 s on a thread of its
+// own, never during an operation; destruction cancels and waits.
 TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
     useCommunityFolderWithThePatch();
     server.answer("/downloads/orv-hub/packages.json",
                   {.body = R"({"velmora-weapons-patch": "1.1.0"})"});
-    serveArchive(server, patchPath, communityPackageArchive("1.1.0"));
+    serveArchive(server, patchPath, communityPackageArchive("1.0.0"));
     start();
+    EXPECT_EQ(send(installPatch), ""); // 1.0.0 again: the package catalog arrives meanwhile
+    threadEnded.acquire();
     threadEnded.acquire();
     controller->tick();
+    EXPECT_EQ(state()["notice"], "Weapons Patch 1.0.0 reinstalled.");
+    serveArchive(server, patchPath, communityPackageArchive("1.1.0"));
     EXPECT_EQ(send(command("reload")), "");
     EXPECT_EQ(send(installPatch), "");
     EXPECT_EQ(state()["operation"], json::parse(R"({"active": true, "componentId":
@@ -308,14 +335,19 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
         EXPECT_EQ(state()[key], report);
     }
     makeTree(community, {{"orvantis-aircraft-tarsek-weapons/manifest.json", "{}"}});
-    for (const auto& [step, status, notice] :
-         {std::tuple{3000, "updateAvailable", "Weapons Patch uninstalled."},
-          std::tuple{3000, "updateAvailable", ""}}) {
-        now += std::chrono::milliseconds(step);
-        controller->tick();
-        EXPECT_EQ(component("tarsek-weapons-patch")["status"], status) << step;
-        EXPECT_EQ(state()["notice"], notice) << step;
+    blockReads = true;
+    const int started = threadStarts;
+    for (const char* notice : {"Weapons Patch uninstalled.", ""}) {
+        now += std::chrono::seconds(3);
+        controller->tick(); // returns while the read hangs
+        EXPECT_EQ(component("tarsek-weapons-patch")["status"], "notInstalled") << "kept meanwhile";
+        EXPECT_EQ(state()["notice"], notice);
     }
+    EXPECT_EQ(threadStarts, started + 1) << "one read at a time";
+    releaseReads.set_value();
+    threadEnded.acquire();
+    controller->tick();
+    EXPECT_EQ(component("tarsek-weapons-patch")["status"], "updateAvailable");
     const test::ScopedVariable paused(L"HUB_TAR_STANDIN_PAUSE", L"1"); // busy until cancelled
     EXPECT_EQ(send(installPatch), "");
     fs::remove_all(community / L"orvantis-aircraft-tarsek-weapons");
@@ -325,6 +357,23 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
     controller.reset();
     EXPECT_TRUE(threadEnded.try_acquire()) << "destruction waits for the worker";
     EXPECT_EQ(readTree(community), (FileTree{})) << "nothing left behind, nothing half installed";
+}
+
+// An idle hub ends at once, also while its package catalog request waits for a server that does
+// not answer (Wine's WinHTTP ends a pending call on a closed request only at its time-out).
+TEST_F(ControllerTest, ShutdownAbortsTheCatalogRequest) {
+    const SilentListener silent;
+    origins.web = "https://localhost:" + std::to_string(silent.port());
+    start();
+    for (int waited = 0; !silent.connectionAttempted() && waited < 500; ++waited) {
+        Sleep(10);
+    }
+    const bool ended = controller->shutdown(std::chrono::seconds(1));
+    if (!ended && runningUnderWine()) {
+        GTEST_SKIP() << "Wine's WinHTTP does not end a pending call on a closed request";
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(logMessages(folders.logFile).back(), "Orvantis Hub 1.0.1 started") << "no failure";
 }
 
 // The host finds the simulator from UserCfg.opt, installs and starts an app, shows each notice.

@@ -7,6 +7,8 @@ import { once } from 'node:events';
 import { mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { createInterface } from 'node:readline';
+import { Readable } from 'node:stream';
+import { snapshotSchema } from '../src/model';
 import { buildFolder, repository, review, uiFolder } from './harness';
 
 const expect = quickExpect.configure({ timeout: 60_000 });
@@ -42,17 +44,35 @@ test('install with progress, cancel, install again, switch targets', async ({ pa
   { stdio: ['ignore', 'pipe', 'inherit'] });
   const [line] = await once(createInterface({ input: bridge.stdout! }), 'line');
   await page.setViewportSize({ width: 1280, height: 800 });
-  await page.goto(String(line).replace('bridge listening on ', ''));
+  const address = String(line).replace('bridge listening on ', '');
+  await page.goto(address);
+  // The host's own snapshots, read beside the page: the schema takes each one whole, with no key
+  // left over and no value it does not know, or the interface has drifted from the host.
+  const events = createInterface({ input: Readable.fromWeb((await fetch(`${address}__bridge/events`)).body as never) });
+  let latest = '';
+  events.on('line', (text) => { if (text.startsWith('data: ')) latest = text.slice(6); });
+  const readable = async (when: string, test: (raw: Record<string, unknown>) => boolean) => {
+    await expect.poll(() => latest && test(JSON.parse(latest)), when).toBe(true);
+    const raw = JSON.parse(latest);
+    quickExpect(snapshotSchema.parse(raw), when).toEqual(raw);
+  };
+  await readable('idle', (raw) => raw.error === '');
 
   const card = page.getByRole('article', { name: 'Velmora Weapons Patch' });
-  await card.getByRole('button', { name: 'Install' }).click();
-  await expect(card.getByRole('progressbar')).toHaveAttribute('aria-valuenow', /^[1-9]/);
+  const install = card.getByRole('button', { name: 'Install', exact: true });
+  await install.click();
+  const strip = page.getByRole('region', { name: 'Status' });
+  await expect(strip.getByRole('progressbar')).toHaveAttribute('aria-valuenow', /^[1-9]/);
   await expect(page.getByRole('article', { name: 'Tarsek Weapons Patch' })).toContainText('Another operation is in progress.');
+  await readable('installing', (raw) => (raw.operation as { progress: number }).progress > 0);
   await review(page, 'host-downloading');
-  await card.getByRole('button', { name: 'Cancel' }).click();
+  await strip.getByRole('button', { name: 'Cancel' }).click();
   await expect(page.getByText('Weapons Patch: operation cancelled, nothing was changed.')).toBeVisible();
+  await fetch(`${address}__bridge/post`, { method: 'POST', body: '{"type": "launch", "componentId": "orv-camera"}' });
+  await expect(strip.getByRole('alert')).toHaveText(/Camera System cannot be started\./);
+  await readable('after an error', (raw) => raw.error !== '');
   await answer(new Uint8Array(execFileSync('python3', [harness('make-package.py'), 'orvantis-aircraft-velmora-weapons', '1.0.0'])));
-  await card.getByRole('button', { name: 'Install' }).click();
+  await install.click();
   await expect(card.locator('.status')).toContainText('Installed 1.0.0');
 
   await page.getByRole('button', { name: 'Settings' }).click();
@@ -60,6 +80,10 @@ test('install with progress, cancel, install again, switch targets', async ({ pa
   await expect(page.getByRole('radio', { name: /MSFS 2020/ })).toBeChecked();
   await page.getByRole('button', { name: 'Choose folder…' }).click();
   await expect(page.getByRole('radio', { name: /Custom folder/ })).toBeChecked();
-  await expect(page.getByRole('status').first()).toContainText('custom\\Community');
+  await expect(strip.getByRole('status')).toContainText('custom\\Community');
   await review(page, 'host-custom-folder');
+  await page.getByRole('button', { name: 'Copy support report' }).click();
+  await expect(strip.getByRole('status')).toHaveText(/^Support report copied to the clipboard\./);
+  await review(page, 'host-support-notice');
+  events.close();
 });

@@ -14,10 +14,12 @@ function RailItem({ current, onSelect, badge, name, subtitle, updates = 0 }: {
       <button type="button" className="rail-item" aria-current={current ? 'page' : undefined} onClick={onSelect}>
         <span className="badge" aria-hidden="true">{badge}</span>
         <span className="rail-text">
-          <span className="rail-name">{name}</span>
+          <span className="rail-name">
+            {name}
+            {updates > 0 && <span className="update-count">{updates === 1 ? '1 update' : `${updates} updates`}</span>}
+          </span>
           {subtitle && <span className="rail-subtitle">{subtitle}</span>}
         </span>
-        {updates > 0 && <span className="update-count">{updates === 1 ? '1 update' : `${updates} updates`}</span>}
       </button>
     </li>
   );

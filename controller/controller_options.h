@@ -2,6 +2,7 @@
 
 #include "catalog/origins.h"
 #include "simulators/simulator_installations.h"
+#include "util/clipboard.h"
 
 #include <chrono>
 #include <functional>
@@ -13,12 +14,13 @@ namespace hub {
 
 // What the controller takes from its surroundings. The window uses the defaults; tests and the
 // headless test host replace the parts that would reach the real network, the real simulator
-// folders, the host's browser or the real clock.
+// folders, the host's browser, the clipboard or the real clock.
 struct ControllerOptions {
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     using Discovery = std::function<std::vector<SimulatorInstallation>()>;
     using ShellOpen = std::function<void(std::wstring_view target)>;
     using ThreadStart = std::function<std::thread(std::function<void()> body)>;
+    using ClipboardWrite = std::function<void(std::string_view text)>;
 
     // The maker's web and documentation origins: catalog addresses, the package catalog, the
     // update feed, the contact and privacy pages.
@@ -28,6 +30,8 @@ struct ControllerOptions {
     ShellOpen openWithShell = defaultShellOpen;
     // Starts the worker and the package-catalog thread; may throw like std::thread's constructor.
     ThreadStart startThread = defaultThreadStart;
+    // Receives the support report; fails with the message to show.
+    ClipboardWrite writeClipboard = copyTextToClipboard;
 
     static std::chrono::steady_clock::time_point defaultClock();
     static std::vector<SimulatorInstallation> defaultDiscovery();

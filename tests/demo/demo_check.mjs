@@ -35,8 +35,7 @@ test('on the MSFS 2024 target found at the start, install the Tarsek weapons pat
   await page.goto(DEMO_URL);
   await act('Velmora', 'Weapons Patch', '', 'Update available');
   await screenshot('catalog-1280x800');
-  // The status strip while the package downloads, for review beside the interface's own screenshots
-  // (DEMO_SCREENSHOTS is build/demo-check/screenshots).
+  // The strip during the download, beside the interface's screenshots in build/screenshots.
   const downloading = page.getByRole('region', { name: 'Status' }).getByText(/^Downloading/).waitFor({ timeout })
     .then(() => screenshot('strip-download-demo-1280x800', join(DEMO_SCREENSHOTS, '../../screenshots')));
   await act('Tarsek', 'Weapons Patch', 'Install', 'Installed');

@@ -54,26 +54,27 @@ for (const size of sizes) {
   });
 }
 
-test('install, cancel and install again with the keyboard only', async ({ page }) => {
+test('install, cancel and install again, then pass over the installations, with the keyboard only', async ({ page }) => {
   const idle = () => changed(ready(), (s) => { component(s, 'tarsek-weapons-patch').status = 'notInstalled'; });
-  const installing = () => changed(busy('tarsek-weapons-patch', 'install', 10, 'Downloading'), (s) => {
-    component(s, 'tarsek-weapons-patch').status = 'notInstalled';
-  });
   await openFake(page, idle());
-  await page.getByRole('button', { name: /^Tarsek/ }).focus();
-  await page.keyboard.press('Enter');
-  const install = page.getByRole('article', { name: 'Tarsek Weapons Patch' }).getByRole('button', { name: 'Install', exact: true });
-  for (let presses = 0; presses < 10 && !(await install.evaluate((e) => e === document.activeElement)); ++presses) await page.keyboard.press('Tab');
+  const card = page.getByRole('article', { name: 'Tarsek Weapons Patch' });
+  const install = card.getByRole('button', { name: 'Install', exact: true });
+  await card.getByRole('button', { name: /^Read more/ }).focus();
+  await page.keyboard.press('Tab');
   for (const round of [1, 2]) {
     await expect(install, `round ${round}`).toBeFocused();
-    await page.keyboard.press('Enter');
-    await page.keyboard.press('Enter');
-    await deliver(page, installing());
+    for (const key of ['Enter', 'Enter']) await page.keyboard.press(key);
+    await deliver(page, changed(busy('tarsek-weapons-patch', 'install', 10, 'Downloading'), (s) => { component(s, 'tarsek-weapons-patch').status = 'notInstalled'; }));
     await expect(page.getByRole('region', { name: 'Status' }).getByRole('button', { name: 'Cancel' })).toBeFocused();
     await page.keyboard.press('Enter');
     await deliver(page, Object.assign(idle(), { notice: 'Weapons Patch: operation cancelled, nothing was changed.' }));
   }
   await expect(install).toBeFocused();
+  // The arrow keys move between installations without choosing; Enter on one not found chooses nothing.
+  await page.getByRole('button', { name: 'Settings' }).click();
+  await page.getByRole('radio', { name: /MSFS 2024/ }).focus();
+  for (const key of ['ArrowDown', 'ArrowDown', 'ArrowUp', 'Enter']) await page.keyboard.press(key);
+  await expect(page.getByRole('radio', { name: /MSFS 2020/ })).toBeFocused();
   const press = { type: 'install', componentId: 'tarsek-weapons-patch' };
   expect(await posted(page)).toEqual([press, { type: 'cancelOperation' }, press, { type: 'cancelOperation' }]);
 });

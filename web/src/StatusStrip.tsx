@@ -26,6 +26,17 @@ function OperationView({ snapshot, title, cancelRef }: { snapshot: Snapshot; tit
   );
 }
 
+function Banner({ kind, text }: { kind: 'error' | 'notice'; text: string }) {
+  if (!text) return null;
+  const dismiss = kind === 'error' ? 'dismissError' : 'dismissNotice';
+  return (
+    <div className={`banner ${kind}`}>
+      <p>{text}</p>
+      <button type="button" aria-label={`Dismiss ${kind}`} onClick={() => send({ type: dismiss })}>Dismiss</button>
+    </div>
+  );
+}
+
 function HubUpdate({ update }: { update: Snapshot['update'] }) {
   if (update.state === 'downloading') return <p className="strip-update">Downloading Orvantis Hub {update.version}: {update.progress}%</p>;
   if (update.state === 'ready') return <p className="strip-update ready">Orvantis Hub {update.version} installs after exit.</p>;
@@ -39,22 +50,8 @@ export function StatusStrip({ snapshot, cancelRef }: { snapshot: Snapshot; cance
   return (
     <section className="strip" aria-label="Status">
       {operation.active && <OperationView snapshot={snapshot} title={title} cancelRef={cancelRef} />}
-      <div role="alert" className="strip-region">
-        {snapshot.error && (
-          <div className="banner error">
-            <p>{snapshot.error}</p>
-            <button type="button" aria-label="Dismiss error" onClick={() => send({ type: 'dismissError' })}>Dismiss</button>
-          </div>
-        )}
-      </div>
-      <div role="status" className="strip-region">
-        {snapshot.notice && (
-          <div className="banner notice">
-            <p>{snapshot.notice}</p>
-            <button type="button" aria-label="Dismiss notice" onClick={() => send({ type: 'dismissNotice' })}>Dismiss</button>
-          </div>
-        )}
-      </div>
+      <div role="alert" className="strip-region"><Banner kind="error" text={snapshot.error} /></div>
+      <div role="status" className="strip-region"><Banner kind="notice" text={snapshot.notice} /></div>
       <HubUpdate update={snapshot.update} />
       <OperationAnnouncer active={operation.active} title={title} />
     </section>

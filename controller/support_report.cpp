@@ -5,15 +5,19 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <deque>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 namespace hub {
 
 namespace {
 
 using Impl = ApplicationController::Impl;
+
+constexpr std::size_t supportReportLogLines = 200;
 
 // RtlGetVersion tells the real version; GetVersionExW answers what the manifest allows.
 std::string windowsVersion() {
@@ -70,8 +74,6 @@ std::deque<std::string> logTail(const std::filesystem::path& file) {
     return lines;
 }
 
-} // namespace
-
 std::string supportReport(const Impl& impl) {
     std::ostringstream report;
     const auto line = [&report](const std::string& text) { report << text << "\r\n"; };
@@ -104,6 +106,8 @@ std::string supportReport(const Impl& impl) {
     }
     return report.str();
 }
+
+} // namespace
 
 void copySupportReport(Impl& impl) {
     impl.options.writeClipboard(supportReport(impl));

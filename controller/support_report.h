@@ -2,21 +2,14 @@
 
 #include "controller/controller_impl.h"
 
-#include <cstddef>
-#include <string>
-
 namespace hub {
 
-// The plain-text report a user hands to support: the hub's and Windows' versions, every found
-// installation with its Community folder, the target, each component's installed and available
-// version, the last error and the end of the activity log. It stays on the machine: it goes to
-// the clipboard, and the user decides where to paste it.
-std::string supportReport(const ApplicationController::Impl& impl);
-
-// Hands the report to the options' clipboard writer and sets the notice
-// "Support report copied to the clipboard."; fails with the writer's message.
+// Hands the plain-text report a user gives to support to the options' clipboard writer and sets
+// the notice "Support report copied to the clipboard."; fails with the writer's message. The
+// report: the hub's and Windows' versions, every found installation with its Community folder,
+// the target, each component's installed and available version, the error the interface shows
+// (the last one, until a command succeeds or it is dismissed) and the last 200 lines of the
+// activity log. It stays on the machine: the user decides where to paste it.
 void copySupportReport(ApplicationController::Impl& impl);
-
-inline constexpr std::size_t supportReportLogLines = 200;
 
 } // namespace hub

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 namespace hub {
 

@@ -188,6 +188,7 @@ int run(const Arguments& arguments) {
 int main() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY); // the support report keeps its CR LF
     const auto arguments = parseArguments();
     if (!arguments) {
         std::cerr << "usage: hub_headless_host.exe [--web-origin URL] [--documentation-origin URL]"

@@ -87,6 +87,10 @@ std::string supportReport(const Impl& impl) {
     if (impl.installations.empty()) {
         line("  none found");
     }
+    const auto& custom = impl.settings.customCommunityFolder;
+    line("Custom Community folder: " + (custom.empty()
+                                            ? std::string("none")
+                                            : folderText(custom, impl.customCommunityAvailable)));
     line("Target: " + (impl.selectedInstallation.id.empty()
                            ? std::string("none")
                            : installationText(impl.selectedInstallation)));

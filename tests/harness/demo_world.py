@@ -25,7 +25,7 @@ APPLICATION_FOLDER = LOCAL + "/Orvantis.CameraSystem"
 SHORTCUT = "Desktop/Orvantis Camera System.lnk"
 
 # id -> (folder in the archive, version on the web host, title)
-TEXTURE_BYTES = 48 * 1024 * 1024
+TEXTURE_BYTES = 16 * 1024 * 1024
 PATCHES = {
     "velmora": ("orvantis-aircraft-velmora-weapons", "1.0.1", "Velmora Weapons Patch"),
     "tarsek": ("orvantis-aircraft-tarsek-weapons", "1.0.0", "Tarsek Weapons Patch"),

@@ -1,8 +1,9 @@
 import '../../tests/harness/fake-webview.js';
 import { act, render, screen, within } from '@testing-library/react';
 import { beforeEach, expect, it } from 'vitest';
-import { allowed, busy, changed, component, noSimulator, ready, type PlayedWebView } from '../e2e/fixtures';
+import { busy, changed, noSimulator, ready, type PlayedWebView } from '../e2e/fixtures';
 import { App } from './App';
+import { snapshotSchema } from './model';
 
 const webView = window as unknown as PlayedWebView;
 beforeEach(() => { webView.posted.length = 0; });
@@ -12,15 +13,10 @@ const card = () => screen.getByRole('article', { name: 'Velmora Camera System' }
 const strip = () => screen.getByRole('region', { name: 'Status' });
 const slots = () => within(card()).getAllByRole('button').map((b) => `${b.textContent}${b.hasAttribute('aria-disabled') ? '-' : ''}`);
 
-it('keeps every button in its slot, posts a press once, and waits for the next snapshot', () => {
-  const launchable = () => changed(ready(), (s) => Object.assign(component(s, 'orv-camera').actions, { launch: allowed }));
-  start(launchable());
-  const launch = within(card()).getByRole('button', { name: 'Launch' });
-  act(() => { launch.click(); launch.click(); });
-  expect(webView.posted.slice(1)).toEqual([{ type: 'launch', componentId: 'orv-camera' }]);
-  expect(slots()).toEqual(['Read more', 'Update-', 'Uninstall-', 'Open folder-', 'Launch-', 'Stop-', 'Create desktop shortcut-', 'Documentation']);
-  deliver(launchable());
-  expect(slots().join()).toBe('Read more,Update-,Uninstall-,Open folder,Launch,Stop,Create desktop shortcut,Documentation');
+// Pressing and the pending state: cardModel.test.ts, and the keyboard test in e2e/fake.spec.ts.
+it('shows every slot of a card with its reason, and the update counts in the rail', () => {
+  start(ready());
+  expect(slots().join()).toBe('Read more,Update-,Uninstall-,Open folder,Launch-,Stop,Create desktop shortcut,Documentation');
   expect(within(card()).getByRole('button', { name: 'Update' })).toHaveAccessibleDescription('Close Camera System before updating it.');
   expect(screen.getByRole('navigation').textContent).toMatch(/All2 updates4 components.*Velmora1 update.*Tarsek1 update.*Quenby(?!.*update)/);
 });
@@ -72,6 +68,7 @@ it('reads unknown values as unknown, and says so when the hub sends what it cann
     s.update.state = 'paused' as 'ready';
   })));
   expect(webView.posted).toEqual([{ type: 'refresh' }]);
+  expect(snapshotSchema.parse(noSimulator()), 'the fixture, as the host wrote it').toEqual(noSimulator());
   expect(within(card()).getByText('Status unknown')).toBeVisible();
   expect(within(card()).getByText('Component of an unknown kind')).toBeVisible();
   for (const [data, version] of [[changed(noSimulator(), (s) => { Reflect.deleteProperty(s.simulator, 'target'); }), 'Orvantis Hub 1.0.1'],

@@ -1,5 +1,5 @@
-# make deps        installs the Debian and npm packages the build and the tests need
-# make build       configures and builds everything into build/
+# make deps        installs the Debian packages the build and the tests need
+# make build       configures and builds everything into build/ (installing the npm packages first)
 # make test        deps, build, every test under Wine through CTest, then demo-check
 # make demo        the hub at work in a demo world under build/demo (Ctrl-C stops it)
 # make demo-check  the demo without a display, driven through its interface by Playwright

@@ -3,6 +3,7 @@
 #include "catalog/origins.h"
 #include "install/component_operation.h"
 #include "simulators/simulator_installations.h"
+#include "util/clipboard.h"
 
 #include <chrono>
 #include <functional>
@@ -14,7 +15,7 @@ namespace hub {
 
 // What the controller takes from its surroundings. The window uses the defaults; tests and the
 // headless test host replace the parts that would reach the real network, the real simulator
-// folders, the host's browser or the real clock.
+// folders, the host's browser, the clipboard or the real clock.
 struct ControllerOptions {
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     using Discovery = std::function<std::vector<SimulatorInstallation>()>;
@@ -22,6 +23,7 @@ struct ControllerOptions {
     using ThreadStart = std::function<std::thread(std::function<void()> body)>;
     using InstalledReader = std::function<InstalledState(const CatalogComponent& component,
                                                          const std::filesystem::path& folder)>;
+    using ClipboardWrite = std::function<void(std::string_view text)>;
 
     // The maker's web and documentation origins: catalog addresses, the package catalog, the
     // update feed, the contact and privacy pages.
@@ -35,6 +37,8 @@ struct ControllerOptions {
     // Reads one component's installed state from its folder; called on the window's thread and
     // on the background reads.
     InstalledReader readInstalled = readInstalledVersion;
+    // Receives the support report; fails with the message to show.
+    ClipboardWrite writeClipboard = copyTextToClipboard;
 
     static std::chrono::steady_clock::time_point defaultClock();
     static std::vector<SimulatorInstallation> defaultDiscovery();

@@ -1,4 +1,5 @@
 #include "controller/controller_impl.h"
+#include "controller/support_report.h"
 #include "update/update_tool.h"
 
 #include <array>
@@ -56,7 +57,7 @@ void uninstallApplication(Impl& impl) {
 using Handler = void (*)(Impl&, const json&);
 
 // In the order the names are compared.
-const std::array<std::pair<std::string_view, Handler>, 15> commands{{
+const std::array<std::pair<std::string_view, Handler>, 16> commands{{
     {"refresh", [](Impl&, const json&) {}},
     {"reload", [](Impl& impl, const json&) { impl.reload(); }},
     {"uninstallApplication", [](Impl& impl, const json&) { uninstallApplication(impl); }},
@@ -77,6 +78,7 @@ const std::array<std::pair<std::string_view, Handler>, 15> commands{{
     {"chooseCommunityFolder", [](Impl& impl, const json&) { impl.chooseCommunityFolder(); }},
     {"dismissNotice", [](Impl& impl, const json&) { impl.notice.clear(); }},
     {"dismissError", [](Impl&, const json&) {}},
+    {"copyDiagnostics", [](Impl& impl, const json&) { copySupportReport(impl); }},
 }};
 
 } // namespace

@@ -8,7 +8,7 @@ export default defineConfig({
   build: { outDir: '../build/ui', emptyOutDir: true, assetsInlineLimit: 0 },
   test: {
     environment: 'jsdom',
-    include: ['src/**/*.test.tsx'],
+    include: ['src/**/*.test.{ts,tsx}'],
     setupFiles: ['./src/test-setup.ts'],
   },
 });

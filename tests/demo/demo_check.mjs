@@ -17,7 +17,7 @@ const json = (path) => JSON.parse(readFileSync(path, 'utf8'));
 const logged = (line) => assert.match(readFileSync(user('AppData/Local/Orvantis/Hub/hub.log'), 'utf8'), line);
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--disable-gpu'] });
 const page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
-const screenshot = (name) => page.screenshot({ path: join(DEMO_SCREENSHOTS, `${name}.png`) });
+const screenshot = (name, folder = DEMO_SCREENSHOTS) => page.screenshot({ path: join(folder, `${name}.png`) });
 after(() => browser.close());
 
 // Opens the rail's section, clicks the named card's button if one is given (and confirms an
@@ -25,7 +25,7 @@ after(() => browser.close());
 async function act(section, name, button, status) {
   await page.getByRole('navigation', { name: 'Sections' }).getByRole('button', { name: section }).click();
   const card = page.getByRole('article', { name });
-  if (button) await card.getByRole('button', { name: button }).click();
+  if (button) await card.getByRole('button', { name: button, exact: true }).click();
   if (button === 'Uninstall') await page.getByRole('dialog').getByRole('button', { name: button }).click();
   await card.locator('.status-name', { hasText: new RegExp(`^${status}$`) }).waitFor({ timeout });
   return card;
@@ -35,7 +35,11 @@ test('on the MSFS 2024 target found at the start, install the Tarsek weapons pat
   await page.goto(DEMO_URL);
   await act('Velmora', 'Weapons Patch', '', 'Update available');
   await screenshot('catalog-1280x800');
+  // The strip during the download, beside the interface's screenshots in build/screenshots.
+  const downloading = page.getByRole('region', { name: 'Status' }).getByText(/^Downloading/).waitFor({ timeout })
+    .then(() => screenshot('strip-download-demo-1280x800', join(DEMO_SCREENSHOTS, '../../screenshots')));
   await act('Tarsek', 'Weapons Patch', 'Install', 'Installed');
+  await downloading;
   assert.equal(json(community('orvantis-aircraft-tarsek-weapons/manifest.json')).package_version, '1.0.0');
   logged(/installed tarsek-weapons-patch 1\.0\.0/);
 });

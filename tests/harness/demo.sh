@@ -63,11 +63,13 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 sh "$harness_dir/demo-world.sh" "$binary_dir" "$demo_dir"
 
-# The maker's web host: the world's site folder over HTTPS, certificate from the demo's own CA.
+# The maker's web host: the world's site folder over HTTPS, certificate from the demo's own CA,
+# at 8 MiB/s, so that the Tarsek package's download can be watched.
 state="$demo_dir/run"
 rm -rf "$state"
 mkdir -p "$state"
 setsid python3 "$harness_dir/https_server.py" --folder "$demo_dir/site" --idle-exit 86400 \
+    --folder-rate 8388608 \
     --certificate "$demo_dir/test-ca/localhost.pem" --key "$demo_dir/test-ca/localhost.key" \
     --ports-file "$state/ports" </dev/null >"$state/server.log" 2>&1 &
 server_pid=$!

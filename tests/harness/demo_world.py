@@ -25,6 +25,7 @@ APPLICATION_FOLDER = LOCAL + "/Orvantis.CameraSystem"
 SHORTCUT = "Desktop/Orvantis Camera System.lnk"
 
 # id -> (folder in the archive, version on the web host, title)
+TEXTURE_BYTES = 16 * 1024 * 1024
 PATCHES = {
     "velmora": ("orvantis-aircraft-velmora-weapons", "1.0.1", "Velmora Weapons Patch"),
     "tarsek": ("orvantis-aircraft-tarsek-weapons", "1.0.0", "Tarsek Weapons Patch"),
@@ -74,14 +75,17 @@ def write_tree(folder, files):
             out.write(text)
 
 
-def write_zip(archive, texts, copies=None):
-    """texts: name in the archive -> text; copies: name in the archive -> file to copy."""
+def write_zip(archive, texts, copies=None, stored=None):
+    """texts: name in the archive -> text; copies: name in the archive -> file to copy;
+    stored: name in the archive -> bytes, kept uncompressed."""
     os.makedirs(os.path.dirname(archive), exist_ok=True)
     with zipfile.ZipFile(archive + ".tmp", "w", zipfile.ZIP_DEFLATED) as out:
         for name, file in (copies or {}).items():
             out.write(file, name)
         for name, text in texts.items():
             out.writestr(name, text)
+        for name, data in (stored or {}).items():
+            out.writestr(name, data, zipfile.ZIP_STORED)
     os.replace(archive + ".tmp", archive)
 
 
@@ -114,8 +118,12 @@ def write_site(site, application):
             "Microsoft Flight Simulator 2024"
         files = {folder + "/" + path: text
                  for path, text in patch_files(title, version, builder).items()}
+        # The Tarsek patch carries a large texture, so that its download lasts long enough to be
+        # watched in the interface.
+        texture = {folder + "/SimObjects/Airplanes/weapons/texture/weapons.dds":
+                   os.urandom(TEXTURE_BYTES)} if family == "tarsek" else None
         write_zip(os.path.join(site, "wp-content/uploads/package",
-                               "orvantis-%s-weapons-patch.zip" % family), files)
+                               "orvantis-%s-weapons-patch.zip" % family), files, stored=texture)
         catalog[family + "-weapons-patch"] = version
     write_zip(os.path.join(site, "downloads/orv-velmora-camera/orv-camera.zip"),
               {"manifest.json": manifest("Orvantis Camera System", CAMERA_VERSION, "")},

@@ -20,6 +20,8 @@ answer 404. The server exits when it is terminated or has been idle for --idle-e
 
 With --folder, every path outside "/t/" is a file below that folder (the query is ignored), so
 the server can stand for the maker's web host: the demo world serves its packages this way.
+--folder-rate sends those files at about that many bytes per second, so that the demo's
+downloads last long enough to be watched.
 """
 
 import argparse
@@ -136,9 +138,9 @@ class TestHandler(QuietHandler):
         file = os.path.realpath(os.path.join(root, path.lstrip("/")))
         if not file.startswith(root + os.sep) or not os.path.isfile(file):
             return self.reply(404)
-        self.send_answer(Answer({"file": file}, b""))
+        self.send_answer(Answer({"file": file}, b""), self.server.folder_rate)
 
-    def send_answer(self, answer):
+    def send_answer(self, answer, rate=0):
         self.close_connection = True
         time.sleep(answer.delay)
         self.send_response(answer.status)
@@ -156,6 +158,8 @@ class TestHandler(QuietHandler):
                 remaining -= len(piece)
             self.wfile.write(piece)
             touch()
+            if rate:
+                time.sleep(len(piece) / rate)
             if remaining == 0:
                 break
         self.wfile.flush()
@@ -224,6 +228,7 @@ class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     request_queue_size = 64
     folder = None
+    folder_rate = 0
 
     def handle_error(self, request, client_address):
         # Clients that give up (time-out tests, cancelled downloads) are expected here.
@@ -237,6 +242,8 @@ def main():
     parser.add_argument("--ports-file", required=True)
     parser.add_argument("--idle-exit", type=int, default=600)
     parser.add_argument("--folder", help="serve this folder's files outside /t/")
+    parser.add_argument("--folder-rate", type=int, default=0,
+                        help="bytes per second for the folder's files (default: unlimited)")
     parser.add_argument("--port", type=int, default=0, help="HTTPS port (default: any free one)")
     options = parser.parse_args()
     # Whatever the starter left open (pipes of a test runner) must not stay open with us.
@@ -247,6 +254,7 @@ def main():
     https = Server(("127.0.0.1", options.port), TestHandler, bind_and_activate=False)
     if options.folder:
         https.folder = os.path.realpath(options.folder)
+        https.folder_rate = options.folder_rate
     https.socket = context.wrap_socket(https.socket, server_side=True,
                                        do_handshake_on_connect=False)
     https.server_bind()

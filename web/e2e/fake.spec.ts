@@ -1,8 +1,11 @@
 import { expect, test, type Page } from '@playwright/test';
-import { busy, changed, noSimulator, ready, type PlayedWebView } from './fixtures';
+import { busy, changed, component, noSimulator, ready, type PlayedWebView } from './fixtures';
 import { openFake, review, sizes } from './harness';
 
 const settings = (page: Page) => page.getByRole('button', { name: 'Settings' }).click();
+const posted = (page: Page) => page.evaluate(() => (window as unknown as PlayedWebView).posted.slice(1));
+const deliver = (page: Page, snapshot: object) => page.evaluate((data) => (window as unknown as PlayedWebView).deliver(data), snapshot);
+const longPath = 'D:\\SteamLibrary\\steamapps\\common\\MicrosoftFlightSimulator2024\\Packages\\Community\\orvantis-aircraft-quenby-weapons\\SimObjects\\Airplanes\\Quenby\\model';
 
 const states: { name: string; snapshot: typeof ready; show?: (page: Page) => Promise<unknown> }[] = [
   { name: 'no-simulator', snapshot: noSimulator },
@@ -12,19 +15,25 @@ const states: { name: string; snapshot: typeof ready; show?: (page: Page) => Pro
   { name: 'section-velmora-details', snapshot: ready, show: async (page) => {
     for (const name of [/^Velmora/, 'Read more about Camera System', 'Show folder']) await page.getByRole('button', { name }).click();
   } },
-  { name: 'installing', snapshot: () => busy('tarsek-weapons-patch', 'update', 42, 'Downloading orvantis-tarsek-weapons-patch.zip') },
+  { name: 'strip-download-settings', show: settings, snapshot: () => changed(busy('tarsek-weapons-patch', 'update', 42,
+    'Downloading orvantis-tarsek-weapons-patch.zip'), (s) => Object.assign(s.operation,
+    { bytesDone: 17_616_076, bytesTotal: 41_943_040, bytesPerSecond: 3_250_585, secondsLeft: 8 })) },
   { name: 'uninstalling-indeterminate-messages-simulator-running', snapshot: () => changed(busy('velmora-weapons-patch', 'uninstall', -1,
     'Removing the old version'), (s) => Object.assign(s, { notice: 'Camera System started.',
     error: 'The Community folder cannot be found. Check Settings.', simulator: { ...s.simulator, running: true } })) },
-  { name: 'settings-update-downloading', show: settings, snapshot: () => changed(ready(), (s) => {
-    Object.assign(s.simulator, { customCommunityFolder: 'E:\\Flight\\Community', customCommunityAvailable: true });
-    s.update = { state: 'downloading', version: '1.1.0', progress: 35, message: 'Downloading update 1.1.0...' };
-  }) },
+  { name: 'error-from-low-card', snapshot: () => Object.assign(ready(), { error: `Unable to open ${longPath}: Access is denied` }),
+    show: async (page) => {
+      await page.locator('.content').evaluate((content) => content.scrollTo(0, content.scrollHeight));
+      await expect(page.getByRole('alert')).toBeInViewport();
+      await expect(page.getByRole('button', { name: 'Dismiss error' })).toBeInViewport();
+    } },
+  { name: 'support-notice', show: settings, snapshot: () => Object.assign(ready(), { notice: 'Support report copied to the clipboard.' }) },
   { name: 'settings-update-ready-custom', show: settings, snapshot: () => changed(ready(), (s) => {
     const custom = { id: 'custom', family: 'custom', name: 'Custom folder', edition: '', communityFolder: 'E:\\Flight\\Community', available: true };
     Object.assign(s.simulator, { customCommunityFolder: custom.communityFolder, customCommunityAvailable: true, target: custom });
     s.update = { state: 'ready', version: '1.1.0', progress: 100, message: 'Update 1.1.0 is ready and will be installed after exit.' };
   }) },
+  { name: 'mismatch', snapshot: () => changed(ready(), (s) => { Reflect.deleteProperty(s, 'operation'); }) },
   { name: 'confirm-uninstall', snapshot: ready, show: (page) => page.getByRole('button', { name: 'Uninstall' }).first().click() },
 ];
 
@@ -36,10 +45,36 @@ for (const size of sizes) {
       await state.show?.(page);
       await review(page, state.name);
     }
-    // The last state's confirmation starts on Keep it, and Escape closes it unconfirmed.
+    // The last state's confirmation starts on Keep it; Escape closes it unconfirmed, back on its opener.
     await expect(page.getByRole('button', { name: 'Keep it' })).toBeFocused();
     await page.keyboard.press('Escape');
     await expect(page.getByRole('dialog')).toHaveCount(0);
-    expect(await page.evaluate(() => (window as unknown as PlayedWebView).posted)).toEqual([{ type: 'refresh' }]);
+    await expect(page.getByRole('button', { name: 'Uninstall' }).first()).toBeFocused();
+    expect(await posted(page)).toEqual([]);
   });
 }
+
+test('install, cancel and install again, then pass over the installations, with the keyboard only', async ({ page }) => {
+  const idle = () => changed(ready(), (s) => { component(s, 'tarsek-weapons-patch').status = 'notInstalled'; });
+  await openFake(page, idle());
+  const card = page.getByRole('article', { name: 'Tarsek Weapons Patch' });
+  const install = card.getByRole('button', { name: 'Install', exact: true });
+  await card.getByRole('button', { name: /^Read more/ }).focus();
+  await page.keyboard.press('Tab');
+  for (const round of [1, 2]) {
+    await expect(install, `round ${round}`).toBeFocused();
+    for (const key of ['Enter', 'Enter']) await page.keyboard.press(key);
+    await deliver(page, changed(busy('tarsek-weapons-patch', 'install', 10, 'Downloading'), (s) => { component(s, 'tarsek-weapons-patch').status = 'notInstalled'; }));
+    await expect(page.getByRole('region', { name: 'Status' }).getByRole('button', { name: 'Cancel' })).toBeFocused();
+    await page.keyboard.press('Enter');
+    await deliver(page, Object.assign(idle(), { notice: 'Weapons Patch: operation cancelled, nothing was changed.' }));
+  }
+  await expect(install).toBeFocused();
+  // The arrow keys move between installations without choosing; Enter on one not found chooses nothing.
+  await page.getByRole('button', { name: 'Settings' }).click();
+  await page.getByRole('radio', { name: /MSFS 2024/ }).focus();
+  for (const key of ['ArrowDown', 'ArrowDown', 'ArrowUp', 'Enter']) await page.keyboard.press(key);
+  await expect(page.getByRole('radio', { name: /MSFS 2020/ })).toBeFocused();
+  const press = { type: 'install', componentId: 'tarsek-weapons-patch' };
+  expect(await posted(page)).toEqual([press, { type: 'cancelOperation' }, press, { type: 'cancelOperation' }]);
+});

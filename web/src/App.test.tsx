@@ -1,38 +1,24 @@
 import '../../tests/harness/fake-webview.js';
 import { act, render, screen, within } from '@testing-library/react';
 import { beforeEach, expect, it } from 'vitest';
-import { allowed, busy, changed, component, noSimulator, notApplicable, ready, refused, type PlayedWebView } from '../e2e/fixtures';
+import { busy, changed, noSimulator, ready, type PlayedWebView } from '../e2e/fixtures';
 import { App } from './App';
-import type { ActionName, Availability, Status } from './model';
+import { snapshotSchema } from './model';
 
 const webView = window as unknown as PlayedWebView;
 beforeEach(() => { webView.posted.length = 0; });
 const deliver = (data: unknown) => act(() => webView.deliver(data));
 const start = (data: unknown) => { render(<App />); deliver(data); };
 const card = () => screen.getByRole('article', { name: 'Velmora Camera System' });
+const strip = () => screen.getByRole('region', { name: 'Status' });
+const slots = () => within(card()).getAllByRole('button').map((b) => `${b.textContent}${b.hasAttribute('aria-disabled') ? '-' : ''}`);
 
-const labels: Record<ActionName, string> = { install: '', uninstall: 'Uninstall', openFolder: 'Open folder', launch: 'Launch',
-  stop: 'Stop', createShortcut: 'Create desktop shortcut' };
-const primary: Record<Status, string> = { notInstalled: 'Install', updateAvailable: 'Update', installed: 'Reinstall' };
-const answers: [string, Availability][] = [['allowed', allowed], ['refused', refused('Close it first.')], ['not applicable', notApplicable]];
-const rows = (Object.keys(primary) as Status[]).flatMap((status) => (Object.keys(labels) as ActionName[]).flatMap((action) =>
-  answers.map(([answer, availability]) => ({ name: `${status} ${action} ${answer}`, status, action, availability }))));
-
-// Each action of each status, allowed, refused with its reason, or not applicable (not shown).
-it.each(rows)('$name', ({ status, action, availability }) => {
-  start(changed(ready(), (s) => {
-    const c = component(s, 'orv-camera');
-    c.status = status;
-    for (const name of Object.keys(labels) as ActionName[]) c.actions[name] = name === action ? availability : allowed;
-  }));
-  const button = within(card()).queryByRole('button', { name: labels[action] || primary[status] });
-  if (action !== 'install' && availability === notApplicable) return expect(button).toBeNull();
-  expect(button!.getAttribute('aria-disabled')).toBe(availability.allowed ? null : 'true');
-  if (availability.reason) expect(button).toHaveAccessibleDescription(availability.reason);
-  if (availability.reason) expect(within(card()).getByText(availability.reason)).toBeVisible();
-  button!.click();
-  // After the refresh on load; uninstall asks first: its command is posted from the confirmation.
-  expect(webView.posted.slice(1)).toEqual(availability.allowed && action !== 'uninstall' ? [{ type: action, componentId: 'orv-camera' }] : []);
+// Pressing and the pending state: cardModel.test.ts, and the keyboard test in e2e/fake.spec.ts.
+it('shows every slot of a card with its reason, and the update counts in the rail', () => {
+  start(ready());
+  expect(slots().join()).toBe('Read more,Update-,Uninstall-,Open folder,Launch-,Stop,Create desktop shortcut,Documentation');
+  expect(within(card()).getByRole('button', { name: 'Update' })).toHaveAccessibleDescription('Close Camera System before updating it.');
+  expect(screen.getByRole('navigation').textContent).toMatch(/All2 updates4 components.*Velmora1 update.*Tarsek1 update.*Quenby(?!.*update)/);
 });
 
 it('posts each other command in its shape, and only that', () => {
@@ -42,39 +28,54 @@ it('posts each other command in its shape, and only that', () => {
     [/Website/, { type: 'openLink', url: 'https://www.orvantis.example/' }, 'link'],
     ['Dismiss notice', { type: 'dismissNotice' }], ['Dismiss error', { type: 'dismissError' }],
     ['Uninstall'], ['Keep it'], ['Uninstall'], ['Uninstall', { type: 'uninstall', componentId: 'velmora-weapons-patch' }],
-    ['Settings'], [/MSFS 2020/, { type: 'selectSimulator', installationId: 'msfs2020-store' }, 'radio'],
-    ['Reload', { type: 'reload' }],
+    ['Settings'], [/MSFS 2020/, undefined, 'radio'], [/Custom/, undefined, 'radio'], [/MSFS 2024/, undefined, 'radio'],
+    ['Reload', { type: 'reload' }], ['Copy support report', { type: 'copyDiagnostics' }],
     ['Privacy policy', { type: 'openLink', url: 'https://www.orvantis.example/privacy-policy/' }, 'link'],
     ['Uninstall Orvantis Hub…'], ['Uninstall Orvantis Hub', { type: 'uninstallApplication' }],
   ];
   for (const [name, message, role = 'button'] of clicks) {
     webView.posted.length = 0;
     const [enabled] = within(screen.queryByRole('dialog') ?? document.body).getAllByRole(role, { name })
-      .filter((e) => !e.hasAttribute('aria-disabled'));
+      .filter((e) => role === 'radio' || !e.hasAttribute('aria-disabled'));
     act(() => enabled.click());
     expect(webView.posted, String(name)).toEqual(message ? [message] : []);
   }
-  // The choice shown is the host's target until a snapshot says otherwise.
-  expect(screen.getByRole('radio', { name: /MSFS 2024/ })).toBeChecked();
+  expect(screen.getByRole('radio', { name: /MSFS 2020/ })).toHaveAccessibleDescription(/Its Community folder was not found\.$/);
 });
 
-it('shows the operation with its progress, indeterminate at -1, and announces its start and end', () => {
-  start(busy('orv-camera', 'update', 42, 'Downloading'));
-  expect(screen.getByText('Updating Camera System started.')).toBeInTheDocument();
-  expect(within(card()).getByRole('progressbar')).toHaveAttribute('aria-valuenow', '42');
-  expect(within(card()).getByText('Downloading')).toBeVisible();
-  deliver(busy('orv-camera', 'update', -1, 'Downloading'));
-  expect(within(card()).getByRole('progressbar')).not.toHaveAttribute('aria-valuenow');
-  deliver(ready());
-  expect(screen.getByText('Updating Camera System ended.')).toBeInTheDocument();
+it('shows the operation in the strip: names with their aircraft, download figures, Cancel only when it can cancel', () => {
+  start(changed(busy('orv-camera', 'update', 42, 'Downloading'), (s) =>
+    Object.assign(s.operation, { bytesDone: 12_582_912, bytesTotal: 41_943_040, bytesPerSecond: 2_202_009, secondsLeft: 13 })));
+  expect(screen.getByText('Updating Velmora · Camera System started.')).toBeInTheDocument();
+  expect(within(strip()).getByRole('progressbar', { name: 'Updating Velmora · Camera System' })).toHaveAttribute('aria-valuenow', '42');
+  expect(within(strip()).getByText('Downloading · 12.0 MB of 40.0 MB · 2.1 MB/s · about 13 s left')).toBeVisible();
+  act(() => within(strip()).getByRole('button', { name: 'Cancel' }).click());
+  expect(webView.posted.slice(1)).toEqual([{ type: 'cancelOperation' }]);
+  deliver(changed(busy('velmora-weapons-patch', 'uninstall', -1, ''), (s) => Object.assign(s.operation, { bytesDone: 5, bytesTotal: -1 })));
+  expect(within(strip()).getByRole('progressbar')).not.toHaveAttribute('aria-valuenow');
+  expect(within(strip()).getByText('Starting… · 0 KB')).toBeVisible();
+  expect(within(strip()).queryByRole('button', { name: 'Cancel' })).toBeNull();
+  expect(within(strip()).getByText('An uninstall cannot be cancelled.')).toBeVisible();
+  deliver(Object.assign(ready(), { error: 'x', update: { state: 'ready', version: '1.1.0', progress: 100, message: '' } }));
+  expect(screen.getByText('Updating Velmora · Camera System ended.')).toBeInTheDocument();
+  expect(within(strip()).getByRole('alert')).toHaveTextContent('x');
+  expect(within(strip()).getByText('Orvantis Hub 1.1.0 installs after exit.')).toBeVisible();
 });
 
-it('asks for the first snapshot, takes it as JSON text too, and keeps it over anything that is not a snapshot', () => {
-  start(JSON.stringify(ready()));
+it('reads unknown values as unknown, and says so when the hub sends what it cannot read', () => {
+  start(JSON.stringify(changed(ready(), (s) => {
+    Object.assign(s.components[1], { status: 'archived', kind: 'plugin' });
+    s.update.state = 'paused' as 'ready';
+  })));
   expect(webView.posted).toEqual([{ type: 'refresh' }]);
-  for (const data of ['{not json', '"text"', 42, null, [], { type: 'refresh' },
-    changed(noSimulator(), (s) => { s.components[0].status = 'gone' as Status; }),
-    changed(noSimulator(), (s) => { (s.operation as unknown as Record<string, unknown>).progress = '5'; }),
-    changed(noSimulator(), (s) => { Reflect.deleteProperty(s.simulator, 'target'); })]) deliver(data);
-  expect(screen.getByText('MSFS 2024 · Steam')).toBeVisible();
+  expect(snapshotSchema.parse(noSimulator()), 'the fixture, as the host wrote it').toEqual(noSimulator());
+  expect(within(card()).getByText('Status unknown')).toBeVisible();
+  expect(within(card()).getByText('Component of an unknown kind')).toBeVisible();
+  for (const [data, version] of [[changed(noSimulator(), (s) => { Reflect.deleteProperty(s.simulator, 'target'); }), 'Orvantis Hub 1.0.1'],
+    [changed(noSimulator(), (s) => { (s.operation as unknown as Record<string, unknown>).progress = '5'; }), 'Orvantis Hub 1.0.1'],
+    ['{not json', 'The hub'], [ready(), '']] as const) {
+    deliver(data);
+    expect(screen.queryByRole('heading', { name: 'This interface does not match the hub' })?.nextSibling?.textContent ?? '')
+      .toMatch(version ? new RegExp(`^${version} sent a state`) : /^$/);
+  }
 });

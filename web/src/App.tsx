@@ -1,20 +1,22 @@
 // The whole interface: it shows the host's latest snapshot and keeps only view state of its own
-// (the open section or Settings, and the open confirmation).
-import { useEffect, useState } from 'react';
+// (the open section or Settings, the open confirmation, where the focus goes back to).
+import { useEffect, useRef, useState } from 'react';
 import { Artwork } from './Artwork';
 import { ComponentCard } from './ComponentCard';
 import { ConfirmDialog } from './Dialog';
 import { hasWebView, send, subscribe } from './host';
-import { Messages } from './Messages';
-import type { Component, Snapshot } from './model';
+import type { Component, HostState, Snapshot } from './model';
 import { ALL, Rail, type View } from './Rail';
 import { SettingsView } from './SettingsView';
+import { SnapshotSerial } from './snapshotSerial';
+import { StatusStrip } from './StatusStrip';
+import { componentTitle } from './text';
 import { TopBar } from './TopBar';
 
 type Confirmation = { kind: 'component'; componentId: string } | { kind: 'hub' } | null;
 
-function Catalog({ snapshot, sectionId, onUninstall }: {
-  snapshot: Snapshot; sectionId: string; onUninstall: (component: Component) => void;
+function Catalog({ snapshot, sectionId, onUninstall, onStarted }: {
+  snapshot: Snapshot; sectionId: string; onUninstall: (component: Component) => void; onStarted: (componentId: string) => void;
 }) {
   const section = snapshot.sections.find((s) => s.id === sectionId);
   const components = section ? snapshot.components.filter((c) => c.sections.includes(section.id)) : snapshot.components;
@@ -31,7 +33,7 @@ function Catalog({ snapshot, sectionId, onUninstall }: {
       <div className="cards">
         {components.map((component) => (
           <ComponentCard key={component.id} component={component} operation={snapshot.operation} onUninstall={onUninstall}
-            family={snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name).join(' · ')} />
+            onStarted={onStarted} family={snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name).join(' · ')} />
         ))}
         {components.length === 0 && <p>No components in this section.</p>}
       </div>
@@ -39,12 +41,46 @@ function Catalog({ snapshot, sectionId, onUninstall }: {
   );
 }
 
+/** An install started from a card hands the focus to the strip's Cancel, and gets it back on the card when it ends. */
+function useOperationFocus(snapshot: Snapshot | null) {
+  const cancelRef = useRef<HTMLButtonElement>(null);
+  const startedFrom = useRef<{ componentId: string; running: boolean } | null>(null);
+  useEffect(() => {
+    const started = startedFrom.current;
+    if (!snapshot || !started) return;
+    const { operation } = snapshot;
+    if (operation.active && operation.componentId === started.componentId && !started.running) {
+      started.running = true;
+      cancelRef.current?.focus();
+    } else if (!operation.active && started.running) {
+      startedFrom.current = null;
+      document.querySelector<HTMLElement>(`[data-component="${CSS.escape(started.componentId)}"] [data-action="install"]`)?.focus();
+    }
+  }, [snapshot]);
+  return { cancelRef, onStarted: (componentId: string) => { startedFrom.current = { componentId, running: false }; } };
+}
+
+function Mismatch({ appVersion }: { appVersion: string }) {
+  return (
+    <main className="waiting">
+      <div className="mismatch" role="alert">
+        <h1>This interface does not match the hub</h1>
+        <p>{appVersion ? `Orvantis Hub ${appVersion}` : 'The hub'} sent a state that this interface cannot read.
+          Reinstall Orvantis Hub to bring its interface back in step.</p>
+      </div>
+    </main>
+  );
+}
+
 export function App() {
-  const [snapshot, setSnapshot] = useState<Snapshot | null>(null);
+  const [state, setState] = useState<{ host: HostState; serial: number } | null>(null);
   const [view, setView] = useState<View>({ kind: 'section', sectionId: ALL });
   const [confirmation, setConfirmation] = useState<Confirmation>(null);
-  useEffect(() => subscribe(setSnapshot), []);
+  useEffect(() => subscribe((host) => setState((before) => ({ host, serial: (before?.serial ?? 0) + 1 }))), []);
+  const snapshot = state && 'snapshot' in state.host ? state.host.snapshot : null;
+  const { cancelRef, onStarted } = useOperationFocus(snapshot);
 
+  if (state && 'mismatch' in state.host) return <Mismatch appVersion={state.host.mismatch.appVersion} />;
   if (!snapshot) {
     return (
       <main className="waiting">
@@ -57,30 +93,32 @@ export function App() {
   const confirming = confirmation?.kind === 'component'
     ? snapshot.components.find((c) => c.id === confirmation.componentId) : undefined;
   return (
-    <div className="app">
-      <TopBar snapshot={snapshot} onSettings={() => setView({ kind: 'settings' })} />
-      <Rail snapshot={snapshot} view={view} onView={setView} />
-      <main className="content">
-        <Messages snapshot={snapshot} />
-        {view.kind === 'settings' ? (
-          <SettingsView snapshot={snapshot} onUninstallHub={() => setConfirmation({ kind: 'hub' })} />
-        ) : (
-          <Catalog snapshot={snapshot} sectionId={view.sectionId}
-            onUninstall={(component) => setConfirmation({ kind: 'component', componentId: component.id })} />
+    <SnapshotSerial.Provider value={state!.serial}>
+      <div className="app">
+        <TopBar snapshot={snapshot} onSettings={() => setView({ kind: 'settings' })} />
+        <Rail snapshot={snapshot} view={view} onView={setView} />
+        <StatusStrip snapshot={snapshot} cancelRef={cancelRef} />
+        <main className="content">
+          {view.kind === 'settings' ? (
+            <SettingsView snapshot={snapshot} onUninstallHub={() => setConfirmation({ kind: 'hub' })} />
+          ) : (
+            <Catalog snapshot={snapshot} sectionId={view.sectionId} onStarted={onStarted}
+              onUninstall={(component) => setConfirmation({ kind: 'component', componentId: component.id })} />
+          )}
+        </main>
+        {confirming && (
+          <ConfirmDialog title={`Uninstall ${componentTitle(snapshot, confirming)}?`} confirm="Uninstall" onClose={close}
+            text={confirming.kind === 'application'
+              ? 'The application and its folder are removed from this computer.'
+              : 'The package is removed from the Community folder of the selected simulator.'}
+            onConfirm={() => send({ type: 'uninstall', componentId: confirming.id })} />
         )}
-      </main>
-      {confirming && (
-        <ConfirmDialog title={`Uninstall ${confirming.name}?`} confirm="Uninstall" onClose={close}
-          text={confirming.kind === 'application'
-            ? 'The application and its folder are removed from this computer.'
-            : 'The package is removed from the Community folder of the selected simulator.'}
-          onConfirm={() => send({ type: 'uninstall', componentId: confirming.id })} />
-      )}
-      {confirmation?.kind === 'hub' && (
-        <ConfirmDialog title="Uninstall Orvantis Hub?" confirm="Uninstall Orvantis Hub" onClose={close}
-          text="The hub's uninstaller opens and removes Orvantis Hub from this computer."
-          onConfirm={() => send({ type: 'uninstallApplication' })} />
-      )}
-    </div>
+        {confirmation?.kind === 'hub' && (
+          <ConfirmDialog title="Uninstall Orvantis Hub?" confirm="Uninstall Orvantis Hub" onClose={close}
+            text="The hub's uninstaller opens and removes Orvantis Hub from this computer."
+            onConfirm={() => send({ type: 'uninstallApplication' })} />
+        )}
+      </div>
+    </SnapshotSerial.Provider>
   );
 }

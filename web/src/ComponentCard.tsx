@@ -1,73 +1,65 @@
-// One catalog component: what it is, where it stands, and what can be done with it now. A
-// refused action stays visible with its reason as text; an action whose rule gives no reason
-// does not apply to the component and is not shown.
-import { useId, useState } from 'react';
+// One catalog component: what it is, where it stands, and what can be done with it now. Every
+// button keeps its slot (cardModel.ts); a refused one says why, once per reason, below them.
+import { useContext, useId, useRef, useState } from 'react';
 import { Artwork } from './Artwork';
+import { cardModel, type Slot } from './cardModel';
 import { send } from './host';
-import type { ActionName, Availability, Component, Operation } from './model';
-import { OperationPanel } from './OperationPanel';
-import { compatibilityText, primaryLabel, statusText } from './text';
+import type { ActionName, Component, Operation } from './model';
+import { SnapshotSerial } from './snapshotSerial';
+import { compatibilityText, kindText, operationTitle, statusText } from './text';
 
 interface Props {
   component: Component;
   family: string;
   operation: Operation;
+  /** Asks before an uninstall; the confirmation posts it. */
   onUninstall: (component: Component) => void;
+  /** An install posted from this card: the strip takes the focus while it runs. */
+  onStarted: (componentId: string) => void;
 }
 
-interface Control {
-  action: ActionName;
-  label: string;
-  run: () => void;
-}
-
-function ActionButton({ label, availability, reasonId, run, primary }: {
-  label: string; availability: Availability; reasonId: string; run: () => void; primary?: boolean;
-}) {
-  const refused = !availability.allowed;
+function SlotButton({ slot, reasonId, onPress }: { slot: Slot; reasonId: string; onPress: () => void }) {
   return (
-    <button type="button" className={primary ? 'primary' : undefined} aria-disabled={refused || undefined}
-      aria-describedby={refused && availability.reason ? reasonId : undefined}
-      onClick={() => { if (!refused) run(); }}>
-      {label}
+    <button type="button" className={[slot.action === 'install' && 'primary', slot.pending && 'pending'].filter(Boolean).join(' ') || undefined}
+      aria-disabled={!slot.allowed || undefined} aria-describedby={slot.reason >= 0 ? reasonId : undefined}
+      data-action={slot.action} onClick={() => { if (slot.allowed) onPress(); }}>
+      {slot.label}
     </button>
   );
 }
 
-export function ComponentCard({ component, family, operation, onUninstall }: Props) {
+export function ComponentCard({ component, family, operation, onUninstall, onStarted }: Props) {
   const id = useId();
+  const serial = useContext(SnapshotSerial);
   const [expanded, setExpanded] = useState(false);
-  const { actions } = component;
+  const [pressed, setPressed] = useState<{ action: ActionName; serial: number } | null>(null);
+  // The ref also stops a second click that arrives before the first one's render.
+  const lastPress = useRef(pressed);
+  const pending = pressed?.serial === serial ? pressed.action : null;
+  const { slots, reasons } = cardModel(component, pending);
   const componentId = component.id;
-  const command = (type: ActionName) => () => send({ type, componentId });
-  const secondary: Control[] = [
-    { action: 'uninstall', label: 'Uninstall', run: () => onUninstall(component) },
-    { action: 'openFolder', label: 'Open folder', run: command('openFolder') },
-    { action: 'launch', label: 'Launch', run: command('launch') },
-    { action: 'stop', label: 'Stop', run: command('stop') },
-    { action: 'createShortcut', label: 'Create desktop shortcut', run: command('createShortcut') },
-  ];
-  const shown = secondary.filter((c) => actions[c.action].allowed || actions[c.action].reason);
+  const press = (action: ActionName) => () => {
+    if (action === 'uninstall') return onUninstall(component);
+    if (lastPress.current?.serial === serial) return;
+    lastPress.current = { action, serial };
+    setPressed(lastPress.current);
+    send({ type: action, componentId });
+    if (action === 'install') onStarted(componentId);
+  };
   const busyHere = operation.active && operation.componentId === componentId;
-  // A reason shown beside the primary action is not repeated under the other actions.
-  const primaryReason = !busyHere && !actions.install.allowed ? actions.install.reason : '';
-  const reasons = [...new Set(shown.filter((c) => !actions[c.action].allowed).map((c) => actions[c.action].reason))]
-    .filter((reason) => reason !== primaryReason);
-  const reasonId = (reason: string) =>
-    reason === primaryReason ? `${id}-install-reason` : `${id}-reason-${reasons.indexOf(reason)}`;
   const versions = [
     component.installedVersion && `Installed ${component.installedVersion}`,
     component.availableVersion && `Available ${component.availableVersion}`,
   ].filter(Boolean).join(' · ');
 
   return (
-    <article className="card" aria-labelledby={`${id}-family ${id}-name`} aria-busy={busyHere || undefined}>
+    <article className="card" aria-labelledby={`${id}-family ${id}-name`} aria-busy={busyHere || undefined} data-component={componentId}>
       <Artwork className="card-picture" fileName={component.imageUrl} />
       <div className="card-body">
         <header className="card-head">
           <p className="family" id={`${id}-family`}>{family}</p>
           <h3 id={`${id}-name`}>{component.name}</h3>
-          <span className="kind">{component.kind === 'application' ? 'Windows application' : 'Community package'}</span>
+          <span className="kind">{kindText[component.kind]}</span>
         </header>
         <p className="summary">{component.summary}</p>
         {expanded && <p className="description" id={`${id}-description`}>{component.description}</p>}
@@ -83,20 +75,11 @@ export function ComponentCard({ component, family, operation, onUninstall }: Pro
           <span className="status-name">{statusText[component.status]}</span>
           {versions && <span className="versions">{versions}</span>}
           {component.running && <span className="running-tag">Running</span>}
+          {busyHere && <span className="busy-tag">{operationTitle(operation.action, '').trim()}…</span>}
         </p>
-        {busyHere ? (
-          <OperationPanel operation={operation} name={component.name} />
-        ) : (
-          <div className="primary-row">
-            <ActionButton primary label={primaryLabel[component.status]} availability={actions.install}
-              reasonId={`${id}-install-reason`} run={command('install')} />
-            {primaryReason && <p className="reason" id={`${id}-install-reason`}>{primaryReason}</p>}
-          </div>
-        )}
-        <div className="secondary-row">
-          {shown.map((c) => (
-            <ActionButton key={c.action} label={c.label} availability={actions[c.action]}
-              reasonId={reasonId(actions[c.action].reason)} run={c.run} />
+        <div className="actions">
+          {slots.map((slot) => (
+            <SlotButton key={slot.action} slot={slot} reasonId={`${id}-reason-${slot.reason}`} onPress={press(slot.action)} />
           ))}
           {component.documentationUrl && (
             <button type="button" onClick={() => send({ type: 'openLink', url: component.documentationUrl })}>
@@ -104,8 +87,8 @@ export function ComponentCard({ component, family, operation, onUninstall }: Pro
             </button>
           )}
         </div>
-        {reasons.map((reason) => (
-          <p key={reason} className="reason" id={reasonId(reason)}>{reason}</p>
+        {reasons.map((reason, index) => (
+          <p key={reason} className="reason" id={`${id}-reason-${index}`}>{reason}</p>
         ))}
       </div>
     </article>

@@ -1,27 +1,69 @@
-// The simulator target, the self-update, uninstalling the hub, and About.
+// The simulator target, the self-update, the support report, uninstalling the hub, and About.
+import { useId, useRef, useState } from 'react';
 import { send } from './host';
-import type { Installation, Snapshot } from './model';
-import { ProgressBar } from './OperationPanel';
+import type { Snapshot } from './model';
+import { ProgressBar } from './ProgressBar';
 import { installationName, webOrigin } from './text';
 
-function TargetChoice({ installation, label, detail, checked, disabled }: {
-  installation: Pick<Installation, 'id'>; label: string; detail: React.ReactNode; checked: boolean; disabled?: boolean;
-}) {
-  return (
-    <label className={disabled ? 'choice disabled' : 'choice'}>
-      <input type="radio" name="target" checked={checked} disabled={disabled}
-        onChange={() => send({ type: 'selectSimulator', installationId: installation.id })} />
-      <span className="choice-text">
-        <span className="choice-name">{label}</span>
-        <span className="choice-detail">{detail}</span>
-      </span>
-    </label>
-  );
+interface Choice {
+  id: string;
+  label: string;
+  folder: string;
+  /** Why it cannot be the target; empty when it can. */
+  refusal: string;
 }
 
-function folderDetail(folder: string, available: boolean): React.ReactNode {
-  if (!folder) return 'Community folder unknown';
-  return available ? folder : <>{folder} · <span className="missing">folder not found</span></>;
+function refusalOf(folder: string, available: boolean, unknown: string): string {
+  if (!folder) return unknown;
+  return available ? '' : 'Its Community folder was not found.';
+}
+
+// A radio group whose arrow keys move the focus only: choosing (click, Space or Enter) is what
+// sends a selection, so passing over an installation does not make it the target.
+function TargetChoices({ choices, targetId }: { choices: Choice[]; targetId: string }) {
+  const id = useId();
+  const refs = useRef<(HTMLDivElement | null)[]>([]);
+  const checked = Math.max(0, choices.findIndex((c) => c.id === targetId));
+  const [focused, setFocused] = useState<number | null>(null);
+  const current = focused !== null && focused < choices.length ? focused : checked;
+  const choose = (choice: Choice) => {
+    if (!choice.refusal && choice.id !== targetId) send({ type: 'selectSimulator', installationId: choice.id });
+  };
+  const onKeyDown = (event: React.KeyboardEvent, index: number) => {
+    const steps: Record<string, number> = { ArrowDown: 1, ArrowRight: 1, ArrowUp: -1, ArrowLeft: -1 };
+    if (event.key === ' ' || event.key === 'Enter') {
+      event.preventDefault();
+      choose(choices[index]);
+    } else if (event.key in steps || event.key === 'Home' || event.key === 'End') {
+      event.preventDefault();
+      const next = event.key === 'Home' ? 0 : event.key === 'End' ? choices.length - 1
+        : (index + steps[event.key] + choices.length) % choices.length;
+      setFocused(next);
+      refs.current[next]?.focus();
+    }
+  };
+  return (
+    <div role="radiogroup" aria-labelledby={`${id}-legend`} className="choices">
+      <p className="legend" id={`${id}-legend`}>Install community packages into</p>
+      {choices.map((choice, index) => (
+        <div key={choice.id} ref={(element) => { refs.current[index] = element; }} role="radio"
+          className={choice.refusal ? 'choice disabled' : 'choice'} aria-checked={choice.id === targetId}
+          aria-disabled={Boolean(choice.refusal) || undefined} tabIndex={index === current ? 0 : -1}
+          aria-describedby={`${id}-${index}`} onClick={() => choose(choice)} onKeyDown={(event) => onKeyDown(event, index)}
+          onFocus={() => setFocused(index)}>
+          <span className="choice-mark" aria-hidden="true" />
+          <span className="choice-text">
+            <span className="choice-name">{choice.label}</span>
+            <span className="choice-detail" id={`${id}-${index}`}>
+              {choice.folder && <span className="path">{choice.folder}</span>}
+              {choice.folder && choice.refusal && ' · '}
+              {choice.refusal && <span className="missing">{choice.refusal}</span>}
+            </span>
+          </span>
+        </div>
+      ))}
+    </div>
+  );
 }
 
 function UpdateCard({ update }: { update: Snapshot['update'] }) {
@@ -51,23 +93,25 @@ export function SettingsView({ snapshot, onUninstallHub }: { snapshot: Snapshot;
               or pick its Community folder yourself with the Choose folder button.</p>
           </div>
         )}
-        <fieldset>
-          <legend>Install community packages into</legend>
-          {installations.map((installation) => (
-            <TargetChoice key={installation.id} installation={installation} checked={target.id === installation.id}
-              label={installationName(installation)}
-              detail={folderDetail(installation.communityFolder, installation.available)} />
-          ))}
-          <TargetChoice installation={{ id: 'custom' }} label="Custom folder" checked={target.id === 'custom'}
-            disabled={!customCommunityFolder}
-            detail={customCommunityFolder ? folderDetail(customCommunityFolder, customCommunityAvailable) : 'No folder chosen yet'} />
-        </fieldset>
+        <TargetChoices targetId={target.id} choices={[
+          ...installations.map((installation) => ({ id: installation.id, label: installationName(installation),
+            folder: installation.communityFolder,
+            refusal: refusalOf(installation.communityFolder, installation.available, 'Its Community folder is unknown.') })),
+          { id: 'custom', label: 'Custom folder', folder: customCommunityFolder,
+            refusal: refusalOf(customCommunityFolder, customCommunityAvailable, 'No folder chosen yet: use Choose folder.') },
+        ]} />
         <div className="button-row">
           <button type="button" onClick={() => send({ type: 'chooseCommunityFolder' })}>Choose folder…</button>
           <button type="button" onClick={() => send({ type: 'reload' })}>Reload</button>
         </div>
       </section>
       <UpdateCard update={snapshot.update} />
+      <section className="panel" aria-labelledby="support-title">
+        <h3 id="support-title">Support</h3>
+        <p>Copies a report for the maker's support to the clipboard: versions, simulator folders, components, the last
+          error and the end of the activity log. Nothing is sent anywhere; you choose where to paste it.</p>
+        <button type="button" onClick={() => send({ type: 'copyDiagnostics' })}>Copy support report</button>
+      </section>
       <section className="panel" aria-labelledby="remove-title">
         <h3 id="remove-title">Remove the hub</h3>
         <p>Opens the uninstaller that removes Orvantis Hub from this computer.</p>

@@ -1,6 +1,6 @@
 // The only place that talks to the web view: commands go out with postMessage, snapshots come
-// in as message events (their data an object or JSON text; anything else is ignored).
-import { parseSnapshot, type Command, type Snapshot } from './model';
+// in as message events (their data an object or JSON text).
+import { readHostMessage, type Command, type HostState } from './model';
 
 interface WebView {
   postMessage(message: unknown): void;
@@ -16,14 +16,11 @@ export function send(command: Command): void {
   webView()?.postMessage(command);
 }
 
-/** Listens for snapshots and asks for the first one; returns the function that stops. */
-export function subscribe(onSnapshot: (snapshot: Snapshot) => void): () => void {
+/** Listens for host messages and asks for the first snapshot; returns the function that stops. */
+export function subscribe(onState: (state: HostState) => void): () => void {
   const view = webView();
   if (!view) return () => {};
-  const listener = (event: { data: unknown }) => {
-    const snapshot = parseSnapshot(event.data);
-    if (snapshot) onSnapshot(snapshot);
-  };
+  const listener = (event: { data: unknown }) => onState(readHostMessage(event.data));
   view.addEventListener('message', listener);
   send({ type: 'refresh' });
   return () => view.removeEventListener('message', listener);

@@ -1,155 +1,106 @@
-// The host's state snapshot and the commands the interface sends, as the host writes and reads
-// them. A snapshot is taken only when every field has the type the host promises.
+// The host's state snapshot, written once as a schema: the types below are inferred from it,
+// so the runtime check and the types cannot drift apart. A value the interface does not know
+// in an enumeration reads as "unknown" instead of rejecting the whole snapshot; a missing key or
+// a wrong type anywhere means the interface does not match the hub.
+import { z } from 'zod';
 
-export interface Availability {
-  allowed: boolean;
-  reason: string;
-}
 
-export type ActionName = 'install' | 'uninstall' | 'launch' | 'stop' | 'openFolder' | 'createShortcut';
+const availability = z.object({ allowed: z.boolean(), reason: z.string() });
+const installation = z.object({
+  id: z.string(), family: z.string(), name: z.string(), edition: z.string(), communityFolder: z.string(), available: z.boolean(),
+});
+export const actionNames = ['install', 'uninstall', 'launch', 'stop', 'openFolder', 'createShortcut'] as const;
 
-export interface Installation {
-  id: string;
-  family: string;
-  name: string;
-  edition: string;
-  communityFolder: string;
-  available: boolean;
-}
+const component = z.object({
+  id: z.string(),
+  name: z.string(),
+  kind: z.enum(['application', 'community', 'unknown']).catch('unknown'),
+  sections: z.array(z.string()),
+  simulators: z.array(z.string()),
+  summary: z.string(),
+  description: z.string(),
+  documentationUrl: z.string(),
+  imageUrl: z.string(),
+  availableVersion: z.string(),
+  installedVersion: z.string(),
+  status: z.enum(['notInstalled', 'updateAvailable', 'installed', 'unknown']).catch('unknown'),
+  running: z.boolean(),
+  compatible: z.boolean(),
+  packageAvailable: z.boolean(),
+  location: z.string(),
+  actions: z.object(Object.fromEntries(actionNames.map((name) => [name, availability])) as Record<ActionName, typeof availability>),
+});
 
-export interface Section {
-  id: string;
-  name: string;
-  subtitle: string;
-  badge: string;
-  iconUrl: string;
-  imageUrl: string;
-  enabled: boolean;
-}
+// The download's figures are present only while a package downloads; -1 means not known.
+const operation = z.object({
+  active: z.boolean(),
+  componentId: z.string(),
+  action: z.string(),
+  progress: z.number(),
+  message: z.string(),
+  cancellable: z.boolean().optional(),
+  bytesDone: z.number().optional(),
+  bytesTotal: z.number().optional(),
+  bytesPerSecond: z.number().optional(),
+  secondsLeft: z.number().optional(),
+});
 
-export type Status = 'notInstalled' | 'updateAvailable' | 'installed';
+export const snapshotSchema = z.object({
+  appVersion: z.string(),
+  notice: z.string(),
+  error: z.string(),
+  catalog: z.object({ links: z.array(z.object({ label: z.string(), url: z.string() })) }),
+  simulator: z.object({
+    running: z.boolean(),
+    installations: z.array(installation),
+    target: installation,
+    customCommunityFolder: z.string(),
+    customCommunityAvailable: z.boolean(),
+  }),
+  sections: z.array(z.object({
+    id: z.string(), name: z.string(), subtitle: z.string(), badge: z.string(), iconUrl: z.string(), imageUrl: z.string(),
+    enabled: z.boolean(),
+  })),
+  components: z.array(component),
+  operation,
+  update: z.object({
+    state: z.enum(['disabled', 'checking', 'upToDate', 'downloading', 'ready', 'applying', 'error', 'unknown']).catch('unknown'),
+    version: z.string(),
+    progress: z.number(),
+    message: z.string(),
+  }),
+});
 
-export interface Component {
-  id: string;
-  name: string;
-  kind: 'application' | 'community';
-  sections: string[];
-  simulators: string[];
-  summary: string;
-  description: string;
-  documentationUrl: string;
-  imageUrl: string;
-  availableVersion: string;
-  installedVersion: string;
-  status: Status;
-  running: boolean;
-  compatible: boolean;
-  packageAvailable: boolean;
-  location: string;
-  actions: Record<ActionName, Availability>;
-}
-
-export interface Operation {
-  active: boolean;
-  componentId: string;
-  action: string;
-  progress: number;
-  message: string;
-}
-
-export interface UpdateState {
-  state: string;
-  version: string;
-  progress: number;
-  message: string;
-}
-
-export interface Snapshot {
-  appVersion: string;
-  notice: string;
-  error: string;
-  catalog: { links: { label: string; url: string }[] };
-  simulator: {
-    running: boolean;
-    installations: Installation[];
-    target: Installation;
-    customCommunityFolder: string;
-    customCommunityAvailable: boolean;
-  };
-  sections: Section[];
-  components: Component[];
-  operation: Operation;
-  update: UpdateState;
-}
+export type ActionName = (typeof actionNames)[number];
+export type Snapshot = z.infer<typeof snapshotSchema>;
+export type Availability = z.infer<typeof availability>;
+export type Installation = z.infer<typeof installation>;
+export type Component = z.infer<typeof component>;
+export type Operation = z.infer<typeof operation>;
+export type Status = Component['status'];
 
 type ComponentCommand = { type: ActionName; componentId: string };
 export type Command =
-  | { type: 'refresh' | 'reload' | 'uninstallApplication' | 'cancelOperation' }
+  | { type: 'refresh' | 'reload' | 'uninstallApplication' | 'cancelOperation' | 'copyDiagnostics' }
   | { type: 'chooseCommunityFolder' | 'dismissNotice' | 'dismissError' }
   | ComponentCommand
   | { type: 'openLink'; url: string }
   | { type: 'selectSimulator'; installationId: string };
 
-// A shape is a template of the expected JSON: a string, number or boolean stands for its type,
-// a one-element array for a list of that element, an object for an object with those keys.
-type Shape = string | number | boolean | Shape[] | { [key: string]: Shape };
+/** What a host message holds: a snapshot, or one this interface cannot read (with the hub's version when it says). */
+export type HostState = { snapshot: Snapshot } | { mismatch: { appVersion: string } };
 
-const availability = { allowed: false, reason: '' };
-const installation = { id: '', family: '', name: '', edition: '', communityFolder: '', available: false };
-const snapshotShape: Shape = {
-  appVersion: '',
-  notice: '',
-  error: '',
-  catalog: { links: [{ label: '', url: '' }] },
-  simulator: {
-    running: false,
-    installations: [installation],
-    target: installation,
-    customCommunityFolder: '',
-    customCommunityAvailable: false,
-  },
-  sections: [{ id: '', name: '', subtitle: '', badge: '', iconUrl: '', imageUrl: '', enabled: false }],
-  components: [
-    {
-      id: '', name: '', kind: '', sections: [''], simulators: [''], summary: '', description: '',
-      documentationUrl: '', imageUrl: '', availableVersion: '', installedVersion: '', status: '',
-      running: false, compatible: false, packageAvailable: false, location: '',
-      actions: {
-        install: availability, uninstall: availability, launch: availability, stop: availability,
-        openFolder: availability, createShortcut: availability,
-      },
-    },
-  ],
-  operation: { active: false, componentId: '', action: '', progress: 0, message: '' },
-  update: { state: '', version: '', progress: 0, message: '' },
-};
-
-function matches(value: unknown, shape: Shape): boolean {
-  if (Array.isArray(shape)) return Array.isArray(value) && value.every((item) => matches(item, shape[0]));
-  if (typeof shape === 'object') {
-    if (typeof value !== 'object' || value === null || Array.isArray(value)) return false;
-    const record = value as Record<string, unknown>;
-    return Object.entries(shape).every(([key, inner]) => matches(record[key], inner));
-  }
-  return typeof value === typeof shape;
-}
-
-const statuses: string[] = ['notInstalled', 'updateAvailable', 'installed'];
-
-/** The snapshot in a host message (an object or its JSON text), or null when it is not one. */
-export function parseSnapshot(data: unknown): Snapshot | null {
+export function readHostMessage(data: unknown): HostState {
   let value = data;
   if (typeof data === 'string') {
     try {
       value = JSON.parse(data);
     } catch {
-      return null;
+      value = undefined;
     }
   }
-  if (!matches(value, snapshotShape)) return null;
-  const snapshot = value as Snapshot;
-  const known = snapshot.components.every(
-    (c) => statuses.includes(c.status) && (c.kind === 'application' || c.kind === 'community'),
-  );
-  return known ? snapshot : null;
+  const parsed = snapshotSchema.safeParse(value);
+  if (parsed.success) return { snapshot: parsed.data };
+  const version = (value as { appVersion?: unknown } | null)?.appVersion;
+  return { mismatch: { appVersion: typeof version === 'string' ? version : '' } };
 }

@@ -1,16 +1,24 @@
 // Words the interface shows for the host's values.
-import type { Component, Installation, Status } from './model';
+import type { Component, Installation, Operation, Snapshot, Status } from './model';
 
 export const statusText: Record<Status, string> = {
   notInstalled: 'Not installed',
   updateAvailable: 'Update available',
   installed: 'Installed',
+  unknown: 'Status unknown',
 };
 
 export const primaryLabel: Record<Status, string> = {
   notInstalled: 'Install',
   updateAvailable: 'Update',
   installed: 'Reinstall',
+  unknown: 'Install',
+};
+
+export const kindText: Record<Component['kind'], string> = {
+  application: 'Windows application',
+  community: 'Community package',
+  unknown: 'Component of an unknown kind',
 };
 
 const runningWords: Record<string, string> = {
@@ -20,8 +28,42 @@ const runningWords: Record<string, string> = {
   uninstall: 'Uninstalling',
 };
 
-/** "Installing Camera System": what the operation does, for its card and its announcement. */
-export const operationTitle = (action: string, name: string): string => `${runningWords[action] ?? 'Working on'} ${name}`;
+/** "Installing Velmora · Camera System": what the operation does, for the status strip and its announcement. */
+export const operationTitle = (action: string, title: string): string => `${runningWords[action] ?? 'Working on'} ${title}`;
+
+/** "Velmora · Weapons Patch": several aircraft have a component of the same name. */
+export function componentTitle(snapshot: Snapshot, component: Component): string {
+  const families = snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name);
+  return [...families, component.name].join(' · ');
+}
+
+/** An install can be cancelled until its new version is put in place; an uninstall never reads the cancel flag. */
+export function cancelRefusal(operation: Operation): string {
+  const cancellable = operation.cancellable ?? operation.action !== 'uninstall';
+  if (cancellable) return '';
+  return operation.action === 'uninstall' ? 'An uninstall cannot be cancelled.' : 'This step cannot be cancelled.';
+}
+
+function size(bytes: number): string {
+  if (bytes < 1024 * 1024) return `${Math.round(bytes / 1024)} KB`;
+  if (bytes < 1024 ** 3) return `${(bytes / 1024 ** 2).toFixed(1)} MB`;
+  return `${(bytes / 1024 ** 3).toFixed(2)} GB`;
+}
+
+function duration(seconds: number): string {
+  if (seconds < 60) return `${Math.max(1, Math.round(seconds))} s`;
+  const minutes = Math.round(seconds / 60);
+  return minutes < 60 ? `${minutes} min` : `${Math.floor(minutes / 60)} h ${minutes % 60} min`;
+}
+
+/** "12.5 MB of 40.0 MB · 2.1 MB/s · about 13 s left", from the figures a download reports; empty without them. */
+export function downloadText({ bytesDone, bytesTotal, bytesPerSecond, secondsLeft }: Operation): string {
+  if (bytesDone === undefined || bytesDone < 0) return '';
+  const parts = [bytesTotal !== undefined && bytesTotal >= 0 ? `${size(bytesDone)} of ${size(bytesTotal)}` : size(bytesDone)];
+  if (bytesPerSecond !== undefined && bytesPerSecond > 0) parts.push(`${size(bytesPerSecond)}/s`);
+  if (secondsLeft !== undefined && secondsLeft >= 0) parts.push(`about ${duration(secondsLeft)} left`);
+  return parts.join(' · ');
+}
 
 const generations: Record<string, string> = { msfs2024: 'MSFS 2024', msfs2020: 'MSFS 2020' };
 

@@ -21,7 +21,8 @@
 //   --roaming-app-data                    the Roaming AppData folder (simulator discovery)
 //
 // Opening a folder or an address writes "open <target>" to standard error instead: Wine would
-// hand it to a program of the machine it runs on. Exit code 0, or 2 for a bad command line.
+// hand it to a program of the machine it runs on. The support report goes to standard error
+// too, instead of the clipboard. Exit code 0, or 2 for a bad command line.
 #include "controller/application_controller.h"
 #include "settings/app_folders.h"
 #include "util/known_folder.h"
@@ -91,6 +92,7 @@ hub::ControllerOptions makeOptions(const Arguments& arguments) {
     options.openWithShell = [](std::wstring_view target) {
         std::cerr << "open " << hub::toUtf8(target) << std::endl;
     };
+    options.writeClipboard = [](std::string_view text) { std::cerr << text << std::flush; };
     return options;
 }
 
@@ -186,6 +188,7 @@ int run(const Arguments& arguments) {
 int main() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY); // the support report keeps its CR LF
     const auto arguments = parseArguments();
     if (!arguments) {
         std::cerr << "usage: hub_headless_host.exe [--web-origin URL] [--documentation-origin URL]"

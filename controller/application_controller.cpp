@@ -3,6 +3,7 @@
 #include "controller/controller_impl.h"
 #include "install/operation_cancelled.h"
 #include "install/processes.h"
+#include "install/staged_activation.h"
 
 #include <future>
 #include <utility>
@@ -124,7 +125,8 @@ void ApplicationController::Impl::startOperation(OperationKind kind,
                                     .action = action,
                                     .progress = -1.0,
                                     .message = "Starting",
-                                    .version = component.version};
+                                    .version = component.version,
+                                    .cancellable = kind == OperationKind::Install};
         operationFinished = false;
         operationCancelled = false;
         operationError.clear();
@@ -146,6 +148,7 @@ void ApplicationController::Impl::runWorker(const OperationRequest& request) noe
         const std::lock_guard lock(stateMutex);
         operation.progress = fraction;
         operation.message = message;
+        operation.cancellable = operation.cancellable && message != activatingMessage;
     };
     bool cancelled = false;
     std::string failure;

@@ -39,7 +39,8 @@ struct OperationStatus {
     std::string action;    // "install", "update", "reinstall" or "uninstall"
     double progress = 0.0; // -1.0 while indeterminate
     std::string message;
-    std::string version; // the version the request installs, whatever the catalog says since
+    std::string version;      // the version the request installs, whatever the catalog says since
+    bool cancellable = false; // an install until its activation begins
 };
 
 // What the installed-state refresh reads from disk: whether the selected and the custom

@@ -345,7 +345,7 @@ void stageAndActivate(const std::filesystem::path& source, const std::filesystem
         throw;
     }
     // From here on the cancel flag is no longer read: activation ends or rolls back.
-    report(progress, 1.0, "Activating the new version");
+    report(progress, 1.0, activatingMessage);
     activate(folders, targetExists);
 }
 

@@ -20,6 +20,10 @@ namespace hub {
 // cannot be deleted (a file in it that cannot be) is set aside as T.orv-hub-removing.N, which
 // every later recovery tries to delete again, so that it never blocks the next operation.
 
+// The progress text with which stageAndActivate says that activation begins: from then on the
+// cancel flag is no longer read.
+inline constexpr char activatingMessage[] = "Activating the new version";
+
 // Receives the complete staging folder before it is activated (to add a receipt, say).
 using StagedCallback = std::function<void(const std::filesystem::path& stagingFolder)>;
 

@@ -307,7 +307,8 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
     EXPECT_EQ(send(command("reload")), "");
     EXPECT_EQ(send(installPatch), "");
     EXPECT_EQ(state()["operation"], json::parse(R"({"active": true, "componentId":
-        "velmora-weapons-patch", "action": "update", "progress": -1, "message": "Starting"})"));
+        "velmora-weapons-patch", "action": "update", "progress": -1, "message": "Starting",
+        "cancellable": true})"));
     EXPECT_EQ(send(command("reload")), "Wait for the current operation to finish.");
     EXPECT_EQ(component("velmora-weapons-patch")["actions"]["install"]["reason"],
               "Another operation is in progress.");
@@ -373,7 +374,6 @@ TEST_F(ControllerTest, ShutdownAbortsTheCatalogRequest) {
         GTEST_SKIP() << "Wine's WinHTTP does not end a pending call on a closed request";
     }
     EXPECT_TRUE(ended);
-    EXPECT_EQ(logMessages(folders.logFile).back(), "Orvantis Hub 1.0.1 started") << "no failure";
 }
 
 // The host finds the simulator from UserCfg.opt, installs and starts an app, shows each notice.

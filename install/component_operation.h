@@ -36,9 +36,10 @@ struct InstalledState {
 // the message to show ("The requested operation is not supported." for an unknown kind and
 // "No installation folder is available for <name>." for an empty folder, neither logged) (also
 // logged as "failed: " + message); throws OperationCancelled (logged as "cancelled " + id) when an
-// install sees the cancel flag.
+// install sees the cancel flag. An install's download also reports its byte figures to transfer.
 void runOperation(const OperationRequest& request, const ProgressCallback& progress,
-                  const std::atomic<bool>& cancel, ActivityLog& log);
+                  const std::atomic<bool>& cancel, ActivityLog& log,
+                  const TransferCallback& transfer = {});
 
 // Where the component is installed: its folder name inside the applications folder for an
 // application, inside the Community folder for a package. Empty when that folder is unknown or

@@ -2,8 +2,10 @@
 // with the system's tar.exe (in the test prefix, the stand-in from tests/tools/tar), staging,
 // activation, the application's own uninstall command, and the activity log.
 #include "install/component_operation.h"
+#include "install/download_retry.h"
 #include "install/package_download.h"
 #include "install/package_preparation.h"
+#include "install/transfer_meter.h"
 
 #include "harness/https_test_server.h"
 #include "support/test_support.h"
@@ -14,6 +16,8 @@
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
+
+#include <winhttp.h>
 
 namespace hub {
 namespace {
@@ -29,7 +33,10 @@ protected:
     ComponentOperation() {
         package.downloadUrl = server.url("/package.zip");
         application.downloadUrl = server.url("/app.zip");
+        // A stall is seen after 3 s and every pause is 1 ms, so that retries take moments.
+        setDownloadTimingForTesting({3'000, {1, 1, 1, 1, 1}});
     }
+    ~ComponentOperation() override { setDownloadTimingForTesting({}); }
 
     void serve(std::string_view path, const FileTree& tree) {
         test::serveArchive(server, path, tree);
@@ -38,15 +45,16 @@ protected:
         return installedLocation(component, root / L"Community", root / L"Apps");
     }
     void run(OperationKind kind, const CatalogComponent& component) {
-        runOperation({kind, component, folderOf(component), root / L"Downloads", 2000},
-                     recorder.callback, cancel, log);
+        runOperation({kind, component, folderOf(component), downloads, 2000}, recorder.callback,
+                     cancel, log,
+                     [&](const TransferFigures& figures) { transfers.push_back(figures); });
     }
     std::string failure(OperationKind kind, const CatalogComponent& component) {
         return test::failureOf([&] { run(kind, component); });
     }
     std::string download() {
         return test::failureOf(
-            [&] { downloadPackage(package, archive, recorder.callback, cancel); });
+            [&] { downloadPackage(package, archive, {.progress = recorder.callback}, cancel); });
     }
     [[nodiscard]] std::vector<std::string> logged() const {
         return test::logMessages(root / L"hub.log");
@@ -67,8 +75,10 @@ protected:
     CatalogComponent application = componentById(catalog, "orv-camera");
     ActivityLog log{root / L"hub.log"};
     fs::path archive = root / L"package.zip";
+    fs::path downloads = root / L"Downloads";
     std::atomic<bool> cancel{false};
     test::ProgressRecorder recorder;
+    std::vector<TransferFigures> transfers;
 };
 
 TEST_F(ComponentOperation, APackageArrivesWholeWithProgressThroughEveryPhase) {
@@ -123,8 +133,15 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
         {"Package extraction failed (code 1).", answer({.body = "<html>"})},
         {"The downloaded package version is 0.9.1, expected 1.0.0.",
          served(test::communityPackageArchive("0.9.1"))},
+        {"The downloaded package version is unknown, expected 1.0.0.",
+         served({{top + "manifest.json", "{}"}})},
         {"The downloaded archive does not contain the expected package folder.",
          served({{"other/manifest.json", "{}"}})},
+        {"The downloaded application does not contain its expected executable.",
+         [&](auto& c) {
+             c = application;
+             serve("/app.zip", {{"ORV-Camera.dll", "MZ"}});
+         }},
         // Files of an earlier archive must never be activated with a new version.
         {windowsError("Unable to clear the work folder of Weapons Patch", ERROR_SHARING_VIOLATION)
              .what(),
@@ -319,14 +336,14 @@ TEST_F(ComponentOperation, PackageDownloadRefusesWhatCannotBeAPackage) {
 // next one. Paths with blanks or a trailing backslash reach tar as one argument each.
 TEST_F(ComponentOperation, PackagePreparationUnpacksIntoAFreshWorkFolder) {
     package.downloadUrl = server.url("/p.zip");
-    const auto downloads = root / L"Down loads";
+    downloads = root / L"Down loads";
     const auto work = downloads / L"velmora-weapons-patch";
     test::makeTree(work, {{"extracted/stale.txt", "from an earlier attempt"}});
     const auto files = test::communityPackageArchive(
         "1.0.0", {{"na\xC3\xAFve/\xE2\x9C\x88.bin", std::string(70'000, 'b')}});
     test::writeZip(root / L"a.zip", files, {test::ZipMethod::Deflated, true});
     server.answer("/p.zip", {.file = root / L"a.zip"});
-    const auto prepared = preparePackage(package, downloads, {}, cancel);
+    const auto prepared = preparePackage(package, downloads, {}, {}, cancel);
     EXPECT_EQ(prepared.contentFolder, work / L"extracted" / L"orvantis-aircraft-velmora-weapons");
     test::makeTree(root / L"expected", files);
     EXPECT_EQ(test::readTree(work / L"extracted"), test::readTree(root / L"expected"));
@@ -338,6 +355,142 @@ TEST_F(ComponentOperation, PackagePreparationUnpacksIntoAFreshWorkFolder) {
         "Package extraction timed out.");
     EXPECT_EQ(test::failureOf([&] { (void)tarPathIn(root.path()); }),
               "Windows archive support (tar.exe) is not available.");
+}
+
+TEST(TransferMeter, AveragesTheLastThreeSecondsAndForgetsARestart) {
+    using namespace std::chrono_literals;
+    TransferMeter meter;
+    const TransferMeter::Clock::time_point start{};
+    EXPECT_EQ(meter.measure(0, 1000, start), (TransferFigures{0, 1000, 0, -1}));
+    EXPECT_EQ(meter.measure(100, 1000, start + 1s), (TransferFigures{100, 1000, 100, 9}));
+    EXPECT_EQ(meter.measure(400, 1000, start + 2s), (TransferFigures{400, 1000, 200, 3}));
+    EXPECT_EQ(meter.measure(700, 1000, start + 5s), (TransferFigures{700, 1000, 100, 3}));
+    EXPECT_EQ(meter.measure(50, -1, start + 6s), (TransferFigures{50, -1, 0, -1}));
+}
+
+// What the server does, and what the install ends with. A dropped, stalled or refused resume
+// takes the whole body once in all; only a 200 of at most 1 KiB that starts with 64 hex digits
+// is a checksum, and anything else installs unchecked with one log line saying so.
+TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksSpaceOnAFullDisk) {
+    const auto archiveBytes = test::zipArchive(
+        test::communityPackageArchive("1.0.0", {{"data.bin", std::string(300'000, 'd')}}),
+        {test::ZipMethod::Stored});
+    const std::uint64_t size = archiveBytes.size();
+    const std::uint64_t cut = size * 4 / 10;
+    const std::string resume = "bytes=" + std::to_string(cut) + "-";
+    const auto from = [&](std::uint64_t tenths) {
+        return "bytes=" + std::to_string(tenths * (size / 10)) + "-";
+    };
+    const std::vector<std::string> etag = {R"("a")"};
+    const std::string damaged =
+        "The downloaded package of Weapons Patch is damaged. Try again later.";
+    const bool ramDisk = fs::exists(L"T:\\");
+    struct Row {
+        const char* name;
+        test::ScriptedAnswer package;
+        std::optional<test::ScriptedAnswer> sidecar; // none: 404
+        std::vector<std::string> ranges;             // the Range of each package request
+        std::string failure = "no failure";
+    };
+    const Row rows[] = {
+        {"drop after 40 % with ETag and ranges, sidecar right",
+         {.cutAfter = cut, .faults = 1, .etags = etag, .ranges = true, .sidecar = true},
+         {},
+         {"", resume}},
+        {"ranges ignored", {.cutAfter = cut, .faults = 1, .etags = etag}, {}, {"", resume}},
+        {"ETag changed between tries",
+         {.cutAfter = cut, .faults = 1, .etags = {R"("a")", R"("b")"}, .ranges = true},
+         {},
+         {"", resume}},
+        {"Last-Modified instead of an ETag",
+         {.cutAfter = cut,
+          .faults = 1,
+          .lastModified = "Tue, 01 Dec 2026 10:00:00 GMT",
+          .ranges = true},
+         {},
+         {"", resume}},
+        {"no validator: starts over", {.cutAfter = cut, .faults = 1, .ranges = true}, {}, {"", ""}},
+        // Wine's WinHTTP drops what a read that times out had taken: the stall comes at a
+        // read's end.
+        {"stall of 60 s",
+         {.cutAfter = 65'536, .stallMs = 60'000, .faults = 1, .etags = etag, .ranges = true},
+         {},
+         {"", "bytes=65536-"}},
+        {"five drops",
+         {.cutAfter = size / 10, .etags = etag, .ranges = true},
+         {},
+         {"", from(1), from(2), from(3), from(4), from(5)},
+         windowsError("The package download was interrupted", ERROR_WINHTTP_CONNECTION_ERROR)
+             .what()},
+        {"sidecar wrong", {}, test::ScriptedAnswer{.body = std::string(64, 'F')}, {""}, damaged},
+        {"sidecar a web page", {}, test::ScriptedAnswer{.body = "<!DOCTYPE html>"}, {""}},
+        {"sidecar oversized",
+         {},
+         test::ScriptedAnswer{.body = std::string(64, 'F') + std::string(1000, ' ')},
+         {""}},
+        {"too little space before download",
+         {.declaredLength = 3 << 20},
+         {},
+         {""},
+         "Not enough disk space on T:\\ to install Weapons Patch: 6.0 MB needed, "},
+        {"too little space before extraction",
+         {.body = test::zipArchive(
+              test::communityPackageArchive("1.0.0", {{"zeros.bin", std::string(5 << 20, 0)}}))},
+         {},
+         {""},
+         "Not enough disk space on T:\\ to install Weapons Patch: 5.0 MB needed, "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const bool onRamDisk = row.failure.starts_with("Not enough");
+        if (onRamDisk && !ramDisk) {
+            continue; // no RAM disk mapped as T: (mounting needs root)
+        }
+        downloads = onRamDisk ? fs::path(L"T:\\Downloads") : root / L"Downloads";
+        installOld();
+        fs::remove(root / L"hub.log");
+        recorder.reports.clear();
+        transfers.clear();
+        test::HttpsTestServer session;
+        package.downloadUrl = session.url("/package.zip");
+        test::ScriptedAnswer answer = row.package;
+        if (answer.body.empty()) {
+            answer.body = archiveBytes;
+        }
+        session.answer("/package.zip", answer);
+        if (row.sidecar) {
+            session.answer("/package.zip.sha256", *row.sidecar);
+        }
+        const auto message = failure(OperationKind::Install, package);
+        EXPECT_EQ(message.substr(0, row.failure.size()), row.failure) << message;
+        EXPECT_EQ(version(package), row.failure == "no failure" ? "1.0.0" : "0.9.0");
+        EXPECT_FALSE(fs::exists(downloads / L"velmora-weapons-patch"));
+        std::vector<std::string> ranges;
+        for (const auto& request : session.requests()) {
+            if (request.target.starts_with("/package.zip?")) {
+                ranges.push_back(request.headers.contains("range") ? request.headers.at("range")
+                                                                   : "");
+            }
+        }
+        EXPECT_EQ(ranges, row.ranges);
+        const auto retries =
+            std::count_if(recorder.reports.begin(), recorder.reports.end(), [](const auto& report) {
+                return report.second.starts_with("Connection lost.");
+            });
+        EXPECT_EQ(retries, static_cast<std::ptrdiff_t>(ranges.size()) - 1);
+        const auto lines = logged();
+        EXPECT_EQ(
+            std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) { return line.starts_with("no checksum"); }),
+            row.package.sidecar || row.failure == damaged ? 0 : 1);
+        if (row.failure == "no failure") {
+            ASSERT_GE(transfers.size(), 2U);
+            EXPECT_EQ(transfers.back(), TransferFigures{}) << "idle once the download ends";
+            const auto& last = transfers[transfers.size() - 2];
+            EXPECT_EQ(last.bytesDone, static_cast<std::int64_t>(size));
+            EXPECT_EQ(last.bytesTotal, static_cast<std::int64_t>(size));
+        }
+    }
 }
 
 } // namespace

@@ -104,7 +104,8 @@ void ApplicationController::Impl::startOperation(OperationKind kind,
                                     .componentId = component.id,
                                     .action = action,
                                     .progress = -1.0,
-                                    .message = "Starting"};
+                                    .message = "Starting",
+                                    .transfer = {}};
         operationFinished = false;
         operationCancelled = false;
         operationError.clear();
@@ -127,10 +128,14 @@ void ApplicationController::Impl::runWorker(const OperationRequest& request) noe
         operation.progress = fraction;
         operation.message = message;
     };
+    const TransferCallback transfer = [this](const TransferFigures& figures) {
+        const std::lock_guard lock(stateMutex);
+        operation.transfer = figures;
+    };
     bool cancelled = false;
     std::string failure;
     try {
-        runOperation(request, progress, cancelRequested, log);
+        runOperation(request, progress, cancelRequested, log, transfer);
     } catch (const OperationCancelled&) {
         cancelled = true;
     } catch (const std::exception& engineError) {

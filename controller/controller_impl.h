@@ -35,6 +35,7 @@ struct OperationStatus {
     std::string action;    // "install", "update", "reinstall" or "uninstall"
     double progress = 0.0; // -1.0 while indeterminate
     std::string message;
+    TransferFigures transfer; // during a download; the idle figures otherwise
 };
 
 // An installed component whose version is older than the catalog's, or unknown: its install

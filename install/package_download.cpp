@@ -5,7 +5,7 @@
 #include "install/operation_cancelled.h"
 #include "install/package_checksum.h"
 #include "install/transfer_meter.h"
-#include "util/sha256.h"
+#include "util/concurrent_sha256.h"
 #include "util/text.h"
 
 #include <windows.h>
@@ -167,7 +167,7 @@ private:
     const std::atomic<bool>& cancel_;
     const bool hashed_;
     std::ofstream file_;
-    std::optional<Sha256> hash_;
+    std::optional<ConcurrentSha256> hash_;
     std::uint64_t received_ = 0;
     std::uint64_t announced_ = 0; // 0 when unknown
     std::string validator_;       // empty when the server gave none

@@ -177,24 +177,29 @@ TEST_F(ComponentOperation, AFailedInstallKeepsTheOldVersionAndLogsTheMessage) {
     EXPECT_EQ(test::readTree(folderOf(application)), (FileTree{{"ORV-Camera.exe", "MZ old"}}));
 }
 
-// Cancelling at each point where an install looks at the flag keeps the old version and takes
-// the work folder with it; once the new version is copied,
+// Cancelling at each point where an install looks at the flag (also a pause before another
+// attempt) keeps the old version and takes the work folder with it; once the new version is copied,
 // activation runs to its end whatever the flag says. The cancel ends a tar.exe that does not
 // progress and a download the server stalls (the first row); Wine's WinHTTP ends a pending call on
 // a closed request only at its receive time-out, so that row is left out there.
 TEST_F(ComponentOperation, CancellationStopsEveryPhaseButTheActivation) {
     serve("/package.zip", test::communityPackageArchive("1.0.0"));
     server.answer("/stalled.zip", {.body = "late", .delayMs = 60'000});
+    const std::string pause = "Connection lost. Retrying in 1 s (attempt 1 of 5)\xE2\x80\xA6";
+    server.answer("/dropped.zip", {.body = test::zipArchive(test::communityPackageArchive("1.0.0")),
+                                   .cutAfter = 100});
     for (const std::string phase :
-         {"", "Downloading package", "Extracting package", "Preparing files", "Copying files",
-          "Activating the new version"}) {
+         {"", "Downloading package", pause.c_str(), "Extracting package", "Preparing files",
+          "Copying files", "Activating the new version"}) {
         if (phase.empty() && test::runningUnderWine()) {
             continue;
         }
         SCOPED_TRACE(phase);
         installOld();
         cancel = phase.empty();
-        package.downloadUrl = server.url(phase.empty() ? "/stalled.zip" : "/package.zip");
+        package.downloadUrl = server.url(phase.empty()    ? "/stalled.zip"
+                                         : phase == pause ? "/dropped.zip"
+                                                          : "/package.zip");
         std::optional<test::ScopedVariable> pausedTar;
         if (phase == "Extracting package") {
             pausedTar.emplace(L"HUB_TAR_STANDIN_PAUSE", L"1");
@@ -276,19 +281,22 @@ TEST_F(ComponentOperation, AnUnknownKindOrAMissingFolderTouchesNothing) {
 }
 
 TEST_F(ComponentOperation, PackageDownloadAsksForTheVersionAndStreamsTheBodyUntilCancelled) {
-    // The address, the version asked for, the request the server sees.
-    const std::tuple<const char*, const char*, const char*> rows[] = {
-        {"/p.zip", "1.0.0", "/p.zip?v=1.0.0"},
-        {"/p.zip?channel=beta", "1.0 beta+2", "/p.zip?channel=beta&v=1.0%20beta%2B2"},
-        {"/p.zip", "v1~\xC3\xA9/&", "/p.zip?v=v1%7E%C3%A9%2F%26"},
-        {"/p.zip", "", "/p.zip"},
+    // The address, the version asked for, the requests the server sees (checksum, package).
+    const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
+        {"/p.zip", "1.0.0", "/p.zip.sha256?v=1.0.0", "/p.zip?v=1.0.0"},
+        {"/p.zip?channel=beta", "1.0 beta+2", "/p.zip.sha256?channel=beta&v=1.0%20beta%2B2",
+         "/p.zip?channel=beta&v=1.0%20beta%2B2"},
+        {"/p.zip", "v1~\xC3\xA9/&", "/p.zip.sha256?v=v1%7E%C3%A9%2F%26",
+         "/p.zip?v=v1%7E%C3%A9%2F%26"},
+        {"/p.zip", "", "/p.zip.sha256", "/p.zip"},
     };
     server.answer("/p.zip", {.generatedSize = 1'000'000});
-    for (const auto& [path, asked, target] : rows) {
+    for (const auto& [path, asked, checksum, target] : rows) {
         package.downloadUrl = server.url(path);
         package.version = asked;
         recorder.reports.clear();
         EXPECT_EQ(download(), "no failure");
+        EXPECT_EQ(server.requests().end()[-2].target, checksum);
         EXPECT_EQ(server.requests().back().target, target);
         EXPECT_EQ(server.requests().back().headers.at("user-agent"), "Orvantis Hub");
     }

@@ -131,7 +131,8 @@ private:
 
     void append(std::string_view chunk) {
         received_ += chunk.size();
-        if (received_ > largestPackageBytes) {
+        // The first response's size holds for the resumed parts too.
+        if (received_ > largestPackageBytes || (announced_ != 0 && received_ > announced_)) {
             refuseTooLarge();
         }
         if (!file_.write(chunk.data(), static_cast<std::streamsize>(chunk.size()))) {

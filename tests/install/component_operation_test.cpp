@@ -385,9 +385,9 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
         {test::ZipMethod::Stored});
     const std::uint64_t size = archiveBytes.size();
     const std::uint64_t cut = size * 4 / 10;
-    const std::string resume = "bytes=" + std::to_string(cut) + "-";
+    const std::string resume = "bytes=" + std::to_string(cut) + "- if \"a\"";
     const auto from = [&](std::uint64_t tenths) {
-        return "bytes=" + std::to_string(tenths * (size / 10)) + "-";
+        return "bytes=" + std::to_string(tenths * (size / 10)) + "- if \"a\"";
     };
     const std::vector<std::string> etag = {R"("a")"};
     const std::string damaged =
@@ -397,7 +397,7 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
         const char* name;
         test::ScriptedAnswer package;
         std::optional<test::ScriptedAnswer> sidecar; // none: 404
-        std::vector<std::string> ranges;             // the Range of each package request
+        std::vector<std::string> ranges;             // each package request's Range and If-Range
         std::string failure = "no failure";
     };
     const Row rows[] = {
@@ -416,14 +416,14 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
           .lastModified = "Tue, 01 Dec 2026 10:00:00 GMT",
           .ranges = true},
          {},
-         {"", resume}},
+         {"", "bytes=" + std::to_string(cut) + "- if Tue, 01 Dec 2026 10:00:00 GMT"}},
         {"no validator: starts over", {.cutAfter = cut, .faults = 1, .ranges = true}, {}, {"", ""}},
         // Wine's WinHTTP drops what a read that times out had taken: the stall comes at a
         // read's end.
         {"stall of 60 s",
          {.cutAfter = 65'536, .stallMs = 60'000, .faults = 1, .etags = etag, .ranges = true},
          {},
-         {"", "bytes=65536-"}},
+         {"", "bytes=65536- if \"a\""}},
         {"five drops",
          {.cutAfter = size / 10, .etags = etag, .ranges = true},
          {},
@@ -476,8 +476,10 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
         std::vector<std::string> ranges;
         for (const auto& request : session.requests()) {
             if (request.target.starts_with("/package.zip?")) {
-                ranges.push_back(request.headers.contains("range") ? request.headers.at("range")
-                                                                   : "");
+                const auto& headers = request.headers;
+                ranges.push_back(headers.contains("range")
+                                     ? headers.at("range") + " if " + headers.at("if-range")
+                                     : "");
             }
         }
         EXPECT_EQ(ranges, row.ranges);

@@ -2,6 +2,8 @@
 
 #include "util/text.h"
 
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <winhttp.h>
@@ -37,16 +39,19 @@ bool isWinHttpError(std::uint32_t code) {
     return code > WINHTTP_ERROR_BASE && code <= WINHTTP_ERROR_BASE + 192;
 }
 
-// Short texts for the WinHTTP errors a download meets most, where winhttp.dll has no message
-// table (Wine's has none).
-const wchar_t* ownWinHttpText(std::uint32_t code) {
+// Short texts for the network errors a download meets most, where no message table has them
+// (Wine's winhttp.dll has none, nor its system table the socket errors that its WinHTTP passes
+// on).
+const wchar_t* ownNetworkText(std::uint32_t code) {
     switch (code) {
+    case WSAETIMEDOUT:
     case ERROR_WINHTTP_TIMEOUT:
         return L"The server did not answer in time";
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
         return L"The server name could not be found";
     case ERROR_WINHTTP_CANNOT_CONNECT:
         return L"No connection could be made to the server";
+    case WSAECONNRESET:
     case ERROR_WINHTTP_CONNECTION_ERROR:
         return L"The connection to the server was reset or ended";
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
@@ -68,11 +73,9 @@ const wchar_t* ownWinHttpText(std::uint32_t code) {
 
 // WinHTTP's errors have their texts in winhttp.dll, not in the system's table.
 std::wstring errorMessage(std::uint32_t code) {
-    if (!isWinHttpError(code)) {
-        return messageOf(nullptr, code);
-    }
-    std::wstring text = messageOf(GetModuleHandleW(L"winhttp.dll"), code);
-    return text.empty() ? ownWinHttpText(code) : text;
+    std::wstring text =
+        messageOf(isWinHttpError(code) ? GetModuleHandleW(L"winhttp.dll") : nullptr, code);
+    return text.empty() ? ownNetworkText(code) : text;
 }
 
 } // namespace

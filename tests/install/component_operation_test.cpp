@@ -42,7 +42,7 @@ protected:
         test::serveArchive(server, path, tree);
     }
     [[nodiscard]] fs::path folderOf(const CatalogComponent& component) const {
-        return installedLocation(component, root / L"Community", root / L"Apps");
+        return installedLocation(component, community, root / L"Apps");
     }
     void run(OperationKind kind, const CatalogComponent& component) {
         runOperation({kind, component, folderOf(component), downloads, 2000}, recorder.callback,
@@ -64,8 +64,7 @@ protected:
     }
     void installOld() {
         ASSERT_EQ(removeTree(folderOf(package)), 0U);
-        test::makeTree(root / L"Community",
-                       test::communityPackageArchive("0.9.0", {{"old.cfg", "old"}}));
+        test::makeTree(community, test::communityPackageArchive("0.9.0", {{"old.cfg", "old"}}));
     }
 
     test::TempFolder root;
@@ -76,6 +75,7 @@ protected:
     ActivityLog log{root / L"hub.log"};
     fs::path archive = root / L"package.zip";
     fs::path downloads = root / L"Downloads";
+    fs::path community = root / L"Community";
     std::atomic<bool> cancel{false};
     test::ProgressRecorder recorder;
     std::vector<TransferFigures> transfers;
@@ -393,12 +393,15 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
     const std::string damaged =
         "The downloaded package of Weapons Patch is damaged. Try again later.";
     const bool ramDisk = fs::exists(L"T:\\");
+    const auto unpackedFiveMiB = test::zipArchive(
+        test::communityPackageArchive("1.0.0", {{"zeros.bin", std::string(5 << 20, 0)}}));
     struct Row {
         const char* name;
         test::ScriptedAnswer package;
         std::optional<test::ScriptedAnswer> sidecar; // none: 404
         std::vector<std::string> ranges;             // each package request's Range and If-Range
         std::string failure = "no failure";
+        std::wstring onRamDisk = {}; // "Downloads" or "Community": that folder is on T:
     };
     const Row rows[] = {
         {"drop after 40 % with ETag and ranges, sidecar right",
@@ -440,21 +443,28 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
          {.declaredLength = 3 << 20},
          {},
          {""},
-         "Not enough disk space on T:\\ to install Weapons Patch: 6.0 MB needed, "},
+         "Not enough disk space on T:\\ to install Weapons Patch: 6.0 MB needed, ",
+         L"Downloads"},
         {"too little space before extraction",
-         {.body = test::zipArchive(
-              test::communityPackageArchive("1.0.0", {{"zeros.bin", std::string(5 << 20, 0)}}))},
+         {.body = unpackedFiveMiB},
          {},
          {""},
-         "Not enough disk space on T:\\ to install Weapons Patch: 5.0 MB needed, "},
+         "Not enough disk space on T:\\ to install Weapons Patch: 5.0 MB needed, ",
+         L"Downloads"},
+        {"too little space for the copy to the Community folder's volume",
+         {.body = unpackedFiveMiB},
+         {},
+         {""},
+         "Not enough disk space on T:\\ to install Weapons Patch: 5.0 MB needed, ",
+         L"Community"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const bool onRamDisk = row.failure.starts_with("Not enough");
-        if (onRamDisk && !ramDisk) {
+        if (!row.onRamDisk.empty() && !ramDisk) {
             continue; // no RAM disk mapped as T: (mounting needs root)
         }
-        downloads = onRamDisk ? fs::path(L"T:\\Downloads") : root / L"Downloads";
+        downloads = row.onRamDisk == L"Downloads" ? L"T:\\Downloads" : root / L"Downloads";
+        community = row.onRamDisk == L"Community" ? L"T:\\Community" : root / L"Community";
         installOld();
         fs::remove(root / L"hub.log");
         recorder.reports.clear();
@@ -501,6 +511,7 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
             EXPECT_EQ(last.bytesTotal, static_cast<std::int64_t>(size));
         }
     }
+    fs::remove_all(L"T:\\Community");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Installing and uninstalling end to end: download from the local HTTPS server, extraction
 // with the system's tar.exe (in the test prefix, the stand-in from tests/tools/tar), staging,
 // activation, the application's own uninstall command, and the activity log.
+#include "install/archive_size.h"
 #include "install/component_operation.h"
 #include "install/download_retry.h"
 #include "install/package_download.h"
@@ -374,6 +375,34 @@ TEST(TransferMeter, AveragesTheLastThreeSecondsAndForgetsARestart) {
     EXPECT_EQ(meter.measure(400, 1000, start + 2s), (TransferFigures{400, 1000, 200, 3}));
     EXPECT_EQ(meter.measure(700, 1000, start + 5s), (TransferFigures{700, 1000, 100, 3}));
     EXPECT_EQ(meter.measure(50, -1, start + 6s), (TransferFigures{50, -1, 0, -1}));
+}
+
+// A central directory with ZIP64 records: the end record's fields escaped, and an entry whose
+// 5 GiB size is only in its ZIP64 extra field.
+TEST(ArchiveSize, ReadsTheCentralDirectoryWithItsZip64Records) {
+    using namespace std::string_literals;
+    const test::TempFolder folder;
+    test::writeFile(
+        folder / L"a.zip",
+        "\x50\x4b\x01\x02\x2d\x00\x2d\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x00\x00"
+        "\xff\xff\xff\xff\x07\x00\x0c\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+        "big.bin"
+        "\x01\x00\x08\x00\x00\x00\x00\x40\x01\x00\x00\x00"
+        "\x50\x4b\x01\x02\x2d\x00\x2d\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x00\x00"
+        "\x03\x00\x00\x00\x09\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+        "small.txt"
+        "\x50\x4b\x06\x06\x2c\x00\x00\x00\x00\x00\x00\x00\x2d\x00\x2d\x00\x00\x00\x00\x00\x00\x00"
+        "\x00\x00"
+        "\x02\x00\x00\x00\x00\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x78\x00\x00\x00\x00\x00"
+        "\x00\x00"
+        "\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x50\x4b\x06\x07\x00\x00\x00\x00\x78\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00"
+        "\x50\x4b\x05\x06\x00\x00\x00\x00\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x00\x00"s);
+    EXPECT_EQ(unpackedSize(folder / L"a.zip"), std::optional<std::uint64_t>{(5ULL << 30) + 3});
+    test::writeFile(folder / L"b.zip", "<html>");
+    EXPECT_EQ(unpackedSize(folder / L"b.zip"), std::nullopt);
 }
 
 // What the server does, and what the install ends with. A dropped, stalled or refused resume

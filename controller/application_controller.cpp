@@ -126,7 +126,8 @@ void ApplicationController::Impl::startOperation(OperationKind kind,
                                     .progress = -1.0,
                                     .message = "Starting",
                                     .version = component.version,
-                                    .cancellable = kind == OperationKind::Install};
+                                    .cancellable = kind == OperationKind::Install,
+                                    .transfer = {}};
         operationFinished = false;
         operationCancelled = false;
         operationError.clear();
@@ -150,10 +151,14 @@ void ApplicationController::Impl::runWorker(const OperationRequest& request) noe
         operation.message = message;
         operation.cancellable = operation.cancellable && message != activatingMessage;
     };
+    const TransferCallback transfer = [this](const TransferFigures& figures) {
+        const std::lock_guard lock(stateMutex);
+        operation.transfer = figures;
+    };
     bool cancelled = false;
     std::string failure;
     try {
-        runOperation(request, progress, cancelRequested, log);
+        runOperation(request, progress, cancelRequested, log, transfer);
     } catch (const OperationCancelled&) {
         cancelled = true;
     } catch (const std::exception& engineError) {

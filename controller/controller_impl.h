@@ -41,6 +41,7 @@ struct OperationStatus {
     std::string message;
     std::string version;      // the version the request installs, whatever the catalog says since
     bool cancellable = false; // an install until its activation begins
+    TransferFigures transfer; // during a download; the idle figures otherwise
 };
 
 // What the installed-state refresh reads from disk: whether the selected and the custom

@@ -29,12 +29,14 @@ ProgressCallback stagingProgress(const ProgressCallback& progress) {
 }
 
 void install(const OperationRequest& request, const ProgressCallback& progress,
-             const std::atomic<bool>& cancel, ActivityLog& log) {
+             const TransferCallback& transfer, const std::atomic<bool>& cancel, ActivityLog& log) {
     const auto& component = request.component;
     log.write("install " + component.id + " " + component.version + " -> " +
               pathToUtf8(request.folder));
     // The work folder goes with the prepared package, whichever way the install ends.
-    const auto prepared = preparePackage(component, request.downloadRoot, progress, cancel);
+    const auto prepared = preparePackage(
+        component, request.downloadRoot, request.folder,
+        {progress, transfer, [&log](const std::string& line) { log.write(line); }}, cancel);
     StagedCallback writeReceiptInto;
     if (component.kind == ComponentKind::Application) {
         writeReceiptInto = [&component](const std::filesystem::path& staging) {
@@ -96,7 +98,8 @@ std::string fileSystemErrorMessage(const std::filesystem::filesystem_error& erro
 } // namespace
 
 void runOperation(const OperationRequest& request, const ProgressCallback& progress,
-                  const std::atomic<bool>& cancel, ActivityLog& log) {
+                  const std::atomic<bool>& cancel, ActivityLog& log,
+                  const TransferCallback& transfer) {
     const auto& component = request.component;
     if (request.kind != OperationKind::Install && request.kind != OperationKind::Uninstall) {
         throw std::runtime_error("The requested operation is not supported.");
@@ -110,7 +113,7 @@ void runOperation(const OperationRequest& request, const ProgressCallback& progr
     }
     try {
         if (request.kind == OperationKind::Install) {
-            install(request, progress, cancel, log);
+            install(request, progress, transfer, cancel, log);
         } else {
             uninstall(request, progress, log);
         }

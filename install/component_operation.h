@@ -37,9 +37,10 @@ struct InstalledState {
 // "No installation folder is available for <name>." for an empty folder and the reason of
 // invalidNamesReason for an install, none of them logged) (also
 // logged as "failed: " + message); throws OperationCancelled (logged as "cancelled " + id) when an
-// install sees the cancel flag.
+// install sees the cancel flag. An install's download also reports its byte figures to transfer.
 void runOperation(const OperationRequest& request, const ProgressCallback& progress,
-                  const std::atomic<bool>& cancel, ActivityLog& log);
+                  const std::atomic<bool>& cancel, ActivityLog& log,
+                  const TransferCallback& transfer = {});
 
 // Empty when every name the component gives the file system is one plain name: its id (which
 // names its work folder, deleted whole), its folder name and its archive folder. Otherwise the

@@ -1,5 +1,7 @@
 #include "install/package_preparation.h"
 
+#include "install/archive_size.h"
+#include "install/disk_space.h"
 #include "install/file_operations.h"
 #include "install/long_path.h"
 #include "install/operation_cancelled.h"
@@ -47,6 +49,20 @@ std::filesystem::path freshWorkFolder(const CatalogComponent& component,
     return workFolder;
 }
 
+// The unpacked content needs room in the work folder, and in the destination's volume when it
+// is copied there; an archive whose directory cannot be read is left to tar to refuse.
+void requireRoomToUnpack(const CatalogComponent& component, const std::filesystem::path& archive,
+                         const std::filesystem::path& destination) {
+    const auto size = unpackedSize(archive);
+    if (!size) {
+        return;
+    }
+    requireDiskSpace(archive, *size, component.name);
+    if (!destination.empty() && !onSameVolume(archive, destination)) {
+        requireDiskSpace(destination, *size, component.name);
+    }
+}
+
 void verifyContent(const CatalogComponent& component, const std::filesystem::path& content) {
     if (!isDirectory(content)) {
         throw std::runtime_error(
@@ -77,16 +93,18 @@ WorkFolder::~WorkFolder() {
 
 PreparedPackage preparePackage(const CatalogComponent& component,
                                const std::filesystem::path& downloadRoot,
-                               const ProgressCallback& progress, const std::atomic<bool>& cancel) {
+                               const std::filesystem::path& destination,
+                               const PackageReports& reports, const std::atomic<bool>& cancel) {
     checkDefinition(component);
     WorkFolder workFolder(freshWorkFolder(component, downloadRoot));
     const auto archive = workFolder.path() / L"package.zip";
     const auto extracted = workFolder.path() / L"extracted";
     createDirectories(extracted);
-    downloadPackage(component, archive, progress, cancel);
+    downloadPackage(component, archive, reports, cancel);
     throwIfCancelled(cancel);
-    if (progress) {
-        progress(-1.0, "Extracting package");
+    requireRoomToUnpack(component, archive, destination);
+    if (reports.progress) {
+        reports.progress(-1.0, "Extracting package");
     }
     extractArchive(archive, extracted, tarTimeoutMilliseconds, &cancel);
     throwIfCancelled(cancel);

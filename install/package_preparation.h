@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalog/catalog.h"
-#include "install/progress_callback.h"
+#include "install/package_download.h"
 
 #include <atomic>
 #include <cstdint>
@@ -35,9 +35,12 @@ struct PreparedPackage {
 
 inline constexpr std::uint32_t tarTimeoutMilliseconds = 600'000;
 
-// Downloads the component's archive into a fresh work folder under downloadRoot, unpacks
-// it with the system tar.exe and checks that it holds the package the catalog describes
-// (its folder, and its version or its executable). Fails with the message to show ("Unable to
+// Downloads the component's archive into a fresh work folder under downloadRoot (see
+// downloadPackage), unpacks it with the system tar.exe and checks that it holds the package the
+// catalog describes (its folder, and its version or its executable). Before it unpacks, the work
+// folder's volume, and the destination's when that is another volume (the content is then
+// copied there), must have room for the archive's unpacked size ("Not enough disk space on
+// ..."). Fails with the message to show ("Unable to
 // clear the work folder of <name>: ..." when an earlier work folder cannot be emptied: nothing
 // is ever unpacked over leftovers); throws OperationCancelled when the cancel flag is seen, also
 // while the download waits for the server or tar runs (tar is then stopped and the work folder
@@ -45,7 +48,8 @@ inline constexpr std::uint32_t tarTimeoutMilliseconds = 600'000;
 // to 2 GiB, or its extraction, would otherwise hold its space until the next install.
 PreparedPackage preparePackage(const CatalogComponent& component,
                                const std::filesystem::path& downloadRoot,
-                               const ProgressCallback& progress, const std::atomic<bool>& cancel);
+                               const std::filesystem::path& destination,
+                               const PackageReports& reports, const std::atomic<bool>& cancel);
 
 // Unpacks the zip archive into the folder with the system tar.exe, stopping it after the
 // time-out; fails with "Package extraction timed out." or "Package extraction failed (code N).";

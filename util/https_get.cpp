@@ -56,10 +56,10 @@ std::optional<CrackedUrl> crackHttpsUrl(std::string_view url) {
     return cracked;
 }
 
-// Fails with windowsError(failure, last error) unless the call succeeded.
+// Fails with HttpsError(failure, last error) unless the call succeeded.
 template <typename Result> Result succeeded(Result result, const std::string& failure) {
     if (!result) {
-        throw windowsError(failure, GetLastError());
+        throw HttpsError(failure, GetLastError());
     }
     return result;
 }
@@ -102,6 +102,9 @@ private:
     std::thread thread_;
     bool closed_ = false; // written by the thread, read after joining it
 };
+
+HttpsError::HttpsError(std::string_view message, std::uint32_t code)
+    : std::runtime_error(windowsError(message, code).what()), code_(code) {}
 
 void WinHttpCloser::operator()(void* handle) const noexcept {
     WinHttpCloseHandle(handle);
@@ -158,6 +161,23 @@ std::uint32_t HttpsGet::statusCode() const noexcept {
     return code;
 }
 
+std::string HttpsGet::header(Header which) const {
+    const DWORD query = which == Header::ETag           ? WINHTTP_QUERY_ETAG
+                        : which == Header::LastModified ? WINHTTP_QUERY_LAST_MODIFIED
+                                                        : WINHTTP_QUERY_CONTENT_RANGE;
+    wchar_t text[256] = {};
+    DWORD size = sizeof(text);
+    if (!WinHttpQueryHeaders(request_.get(), query, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                             WINHTTP_NO_HEADER_INDEX)) {
+        return {}; // missing, or longer than any validator a server sends in earnest
+    }
+    try {
+        return toUtf8(std::wstring_view(text, size / sizeof(wchar_t)));
+    } catch (const std::exception&) {
+        return {}; // not text: no usable value
+    }
+}
+
 std::optional<std::uint64_t> HttpsGet::contentLength() const {
     wchar_t text[32] = {};
     DWORD size = sizeof(text);
@@ -183,7 +203,7 @@ void HttpsGet::readBody(std::size_t chunkSize,
         DWORD received = 0;
         if (!WinHttpReadData(request_.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
                              &received)) {
-            throw windowsError(readFailure_, GetLastError());
+            throw HttpsError(readFailure_, GetLastError());
         }
         if (received == 0) {
             break;
@@ -194,7 +214,7 @@ void HttpsGet::readBody(std::size_t chunkSize,
     // A connection that closes before the announced length is a failed read, not the end
     // (Wine's WinHTTP reports it as the end).
     if (announced && total < *announced) {
-        throw windowsError(readFailure_, ERROR_WINHTTP_CONNECTION_ERROR);
+        throw HttpsError(readFailure_, ERROR_WINHTTP_CONNECTION_ERROR);
     }
 }
 

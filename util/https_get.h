@@ -6,10 +6,22 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace hub {
+
+// A failed WinHTTP call: the caller's text, ": " and the error's text (windowsErrorText), with
+// the error code kept, so that a dropped connection can be told from a refusal.
+class HttpsError : public std::runtime_error {
+public:
+    HttpsError(std::string_view message, std::uint32_t code);
+    [[nodiscard]] std::uint32_t code() const noexcept { return code_; }
+
+private:
+    std::uint32_t code_;
+};
 
 // Closes a WinHTTP handle (session, connection or request).
 struct WinHttpCloser {
@@ -26,7 +38,7 @@ struct HttpsTimeouts {
 };
 
 // What the caller calls each failure, so that every use reports in its own words. All but
-// invalidUrl become windowsError(text, code of the failed call): text, ": " and the system text.
+// invalidUrl become HttpsError(text, code of the failed call): text, ": " and the error's text.
 struct HttpsFailureTexts {
     std::string invalidUrl; // the URL cannot be cracked or is not https; thrown as it is
     std::string initialize; // opening the session or setting the time-outs failed
@@ -78,9 +90,13 @@ public:
     // decimal number.
     [[nodiscard]] std::optional<std::uint64_t> contentLength() const;
 
+    // A response header's value; empty when the response has none.
+    enum class Header { ETag, LastModified, ContentRange };
+    [[nodiscard]] std::string header(Header which) const;
+
     // Reads the body in chunks of up to chunkSize bytes until the server ends it, handing every
     // non-empty chunk to onChunk. An exception from onChunk ends the reading and propagates.
-    // A body that ends before its Content-Length is a failed read.
+    // A body that ends before its Content-Length is a failed read (ERROR_WINHTTP_CONNECTION_ERROR).
     void readBody(std::size_t chunkSize, const std::function<void(std::string_view)>& onChunk);
 
 private:

@@ -308,7 +308,8 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
     EXPECT_EQ(send(installPatch), "");
     EXPECT_EQ(state()["operation"], json::parse(R"({"active": true, "componentId":
         "velmora-weapons-patch", "action": "update", "progress": -1, "message": "Starting",
-        "cancellable": true})"));
+        "cancellable": true, "bytesDone": 0, "bytesTotal": -1, "bytesPerSecond": 0,
+        "secondsLeft": -1})"));
     EXPECT_EQ(send(command("reload")), "Wait for the current operation to finish.");
     EXPECT_EQ(component("velmora-weapons-patch")["actions"]["install"]["reason"],
               "Another operation is in progress.");

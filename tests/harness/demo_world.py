@@ -3,8 +3,8 @@
 The prefix gets two simulator installations (MSFS 2024 Steam, MSFS 2020 Microsoft Store), each a
 "UserCfg.opt" naming its packages folder and a Community folder beside another maker's add-on;
 MSFS 2024 already holds version 1.0.0 of the Velmora weapons patch. The site folder gets the
-package catalog "packages.json" and a zip archive for each of the four catalog components, at
-the paths of the maker's web host; the catalog offers 1.0.1 of the Velmora patch, so the demo
+package catalog "packages.json" and a zip archive for each of the four catalog components (each
+with its SHA-256 beside it in "NAME.zip.sha256"), at the paths of the maker's web host; the catalog offers 1.0.1 of the Velmora patch, so the demo
 can update what is installed. The hub's own files, the installed application and its desktop
 shortcut are removed, so that every run starts from the same world.
 
@@ -12,6 +12,7 @@ Usage: demo_world.py --user-folder PREFIX/drive_c/users/NAME --site SITE --appli
 """
 
 import argparse
+import hashlib
 import json
 import os
 import shutil
@@ -87,6 +88,17 @@ def write_zip(archive, texts, copies=None, stored=None):
         for name, data in (stored or {}).items():
             out.writestr(name, data, zipfile.ZIP_STORED)
     os.replace(archive + ".tmp", archive)
+    write_checksum(archive)
+
+
+def write_checksum(archive):
+    """Publishes the archive's SHA-256 beside it, as "HEX  NAME" (the form sha256sum writes)."""
+    digest = hashlib.sha256()
+    with open(archive, "rb") as source:
+        while piece := source.read(1 << 20):
+            digest.update(piece)
+    with open(archive + ".sha256", "w", newline="\n") as out:
+        out.write("%s  %s\n" % (digest.hexdigest(), os.path.basename(archive)))
 
 
 def reset(path):

@@ -114,8 +114,23 @@ std::string answerQuery(std::string_view path, const ScriptedAnswer& answer) {
         query += "actual";
     }
     if (answer.cutAfter) {
-        query += "&cut=" + std::to_string(*answer.cutAfter);
+        query +=
+            "&cut=" + std::to_string(*answer.cutAfter) + "&stall=" + std::to_string(answer.stallMs);
     }
+    if (answer.faults) {
+        query += "&faults=" + std::to_string(*answer.faults);
+    }
+    std::string etags;
+    for (const std::string& etag : answer.etags) {
+        etags += (etags.empty() ? "" : ",") + etag;
+    }
+    if (!etags.empty()) {
+        query += "&etag=" + queryEncoded(etags);
+    }
+    if (!answer.lastModified.empty()) {
+        query += "&modified=" + queryEncoded(answer.lastModified);
+    }
+    query += std::string(answer.ranges ? "&ranges=1" : "") + (answer.sidecar ? "&sidecar=1" : "");
     if (answer.generatedSize) {
         query += "&generate=" + std::to_string(*answer.generatedSize);
     }

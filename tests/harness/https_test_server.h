@@ -20,7 +20,13 @@ struct ScriptedAnswer {
     bool omitLength = false; // no Content-Length: the body ends at the close
     std::optional<std::uint64_t> declaredLength = {}; // a Content-Length that may lie
     std::optional<std::uint64_t> cutAfter = {};       // close the connection after that many bytes
+    int stallMs = 0;                                  // at the cut, first wait that long
+    std::optional<int> faults = {};                   // cut or stall only the first N requests
     int delayMs = 0;                                  // wait before the status line
+    std::vector<std::string> etags = {}; // the ETag of the n-th request; the last one after that
+    std::string lastModified = {};       // a Last-Modified header when not empty
+    bool ranges = false;                 // honour "Range: bytes=N-" (and If-Range) with a 206
+    bool sidecar = false;                // publish the body's SHA-256 at the path + ".sha256"
 };
 
 // A request as the server received it: path and query below the session's prefix, and the

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <winhttp.h>
+
 #include <gtest/gtest.h>
 
 namespace hub {
@@ -31,8 +33,12 @@ TEST(TextAndPaths, ConvertCompareAndName) {
         EXPECT_EQ(samePath(a, b), same) << toUtf8(a) << " " << toUtf8(b);
     }
     EXPECT_EQ(windowsErrorText(0xFFFFFFFFU), "Windows error 4294967295");
-    // The system's sentence, ready to follow a colon: no line break, full stop or blank at its end.
-    for (const DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
+    // The system's sentence, ready to follow a colon: no line break, full stop or blank at its end;
+    // WinHTTP's common errors read as sentences too.
+    for (const DWORD code : std::initializer_list<DWORD>{
+             ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
+             ERROR_WINHTTP_TIMEOUT, ERROR_WINHTTP_NAME_NOT_RESOLVED, ERROR_WINHTTP_CONNECTION_ERROR,
+             ERROR_WINHTTP_SECURE_FAILURE, ERROR_WINHTTP_SECURE_CERT_DATE_INVALID}) {
         const std::string text = windowsErrorText(code);
         EXPECT_EQ(windowsError("Unable to start x", code).what(), "Unable to start x: " + text);
         EXPECT_TRUE(!text.starts_with("Windows error") &&

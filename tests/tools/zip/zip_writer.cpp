@@ -173,10 +173,14 @@ void writeZip(const std::filesystem::path& file, const FileTree& tree, ZipEntryO
     zip.finish();
 }
 
-void serveArchive(HttpsTestServer& server, std::string_view path, const FileTree& tree) {
+std::string zipArchive(const FileTree& tree, ZipEntryOptions options) {
     const TempFolder scratch;
-    writeZip(scratch / L"archive.zip", tree);
-    server.answer(path, {.body = readFile(scratch / L"archive.zip")});
+    writeZip(scratch / L"archive.zip", tree, options);
+    return readFile(scratch / L"archive.zip");
+}
+
+void serveArchive(HttpsTestServer& server, std::string_view path, const FileTree& tree) {
+    server.answer(path, {.body = zipArchive(tree), .sidecar = true});
 }
 
 } // namespace hub::test

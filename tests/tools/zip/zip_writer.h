@@ -46,7 +46,10 @@ private:
 void writeZip(const std::filesystem::path& file, const FileTree& tree,
               ZipEntryOptions options = {});
 
-// Lets the server answer the path with a zip archive of the tree.
+// The bytes of such an archive.
+std::string zipArchive(const FileTree& tree, ZipEntryOptions options = {});
+
+// Lets the server answer the path with a zip archive of the tree, its checksum published.
 void serveArchive(HttpsTestServer& server, std::string_view path, const FileTree& tree);
 
 } // namespace hub::test

@@ -5,7 +5,6 @@
 #include "install/processes.h"
 #include "install/staged_activation.h"
 
-#include <future>
 #include <utility>
 
 namespace hub {
@@ -61,7 +60,11 @@ ApplicationController::Impl::Impl(AppFolders appFolders, FolderPicker picker,
 
 ApplicationController::Impl::~Impl() {
     stopWork();
-    joinThreads();
+    if (joiner.joinable()) {
+        joiner.join(); // a shutdown that ran out of time is still joining
+    } else {
+        joinThreads();
+    }
 }
 
 void ApplicationController::Impl::stopWork() noexcept {
@@ -82,13 +85,13 @@ void ApplicationController::Impl::joinThreads() {
 
 bool ApplicationController::Impl::shutdown(std::chrono::milliseconds limit) {
     stopWork();
-    std::promise<void> joined;
-    auto done = joined.get_future();
-    std::thread([this, joined = std::move(joined)]() mutable {
-        joinThreads();
-        joined.set_value();
-    }).detach();
-    return done.wait_for(limit) == std::future_status::ready;
+    if (!joiner.joinable()) {
+        joiner = std::thread([this] {
+            joinThreads();
+            threadsJoined.set_value();
+        });
+    }
+    return allJoined.wait_for(limit) == std::future_status::ready;
 }
 
 bool ApplicationController::Impl::isBusy() const {

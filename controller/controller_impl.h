@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -178,6 +179,10 @@ struct ApplicationController::Impl {
     std::uint64_t installedGeneration = 0;      // UI, counts the reads on this thread
     std::uint64_t refreshGeneration = 0;        // UI, the count when the background read began
     std::thread refreshThread;                  // UI
+
+    std::thread joiner; // UI, joins every other thread once shutdown has begun
+    std::promise<void> threadsJoined;
+    std::shared_future<void> allJoined = threadsJoined.get_future().share();
 
     std::string notice;             // UI
     TimePoint noticeExpiry{};       // UI

@@ -85,12 +85,6 @@ void verifyContent(const CatalogComponent& component, const std::filesystem::pat
 
 } // namespace
 
-WorkFolder::~WorkFolder() {
-    if (!folder_.empty()) {
-        removeTree(toLongPath(folder_));
-    }
-}
-
 PreparedPackage preparePackage(const CatalogComponent& component,
                                const std::filesystem::path& downloadRoot,
                                const std::filesystem::path& destination,

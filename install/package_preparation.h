@@ -2,28 +2,14 @@
 
 #include "catalog/catalog.h"
 #include "install/package_download.h"
+#include "install/work_folder.h"
 
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
-#include <utility>
 
 namespace hub {
-
-// A folder that is removed, with everything in it, when its owner goes.
-class WorkFolder {
-public:
-    explicit WorkFolder(std::filesystem::path folder) noexcept : folder_(std::move(folder)) {}
-    WorkFolder(WorkFolder&& other) noexcept : folder_(std::exchange(other.folder_, {})) {}
-    WorkFolder& operator=(WorkFolder&&) = delete;
-    ~WorkFolder();
-
-    [[nodiscard]] const std::filesystem::path& path() const noexcept { return folder_; }
-
-private:
-    std::filesystem::path folder_;
-};
 
 // A downloaded, unpacked and verified package. The work folder (downloadRoot\<id>) holds
 // "package.zip" and "extracted" and goes with the package; the content folder is the package

@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "app/desktop_window.h"
+#include "util/executable_folder.h"
 #include "util/library.h"
 #include "util/text.h"
 
@@ -51,6 +52,22 @@ int runMessageLoop() {
     return static_cast<int>(message.wParam);
 }
 
+void reportFailure(const std::exception_ptr& failure) noexcept {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        std::filesystem::path folder;
+        try {
+            folder = executableFolder();
+        } catch (const std::exception&) {
+            // The box still says it; the log has no place to go.
+        }
+        reportStartupError(folder, error.what());
+    } catch (...) {
+        // Not a standard exception: it has no text, and the exit code 1 is all that says it.
+    }
+}
+
 } // namespace
 
 int runApplication(const std::filesystem::path& interfaceFolder) {
@@ -62,7 +79,11 @@ int runApplication(const std::filesystem::path& interfaceFolder) {
     std::unique_ptr<ApplicationController> controller = window->close();
     window.reset();
     if (!controller->shutdown(teardownLimit)) {
-        // The controller's threads still run: end the process before they meet a torn-down one.
+        // The controller's threads still run: end the process before they meet a torn-down one,
+        // having said first what ended the loop, if anything did.
+        if (failure) {
+            reportFailure(failure);
+        }
         TerminateProcess(GetCurrentProcess(), static_cast<UINT>(failure ? 1 : exitCode));
     }
     controller.reset();

@@ -14,6 +14,11 @@ void SingleInstance::claim() {
     mutex_.reset(CreateMutexW(nullptr, FALSE, name_.c_str()));
     const DWORD error = GetLastError();
     anotherRunning_ = mutex_ ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+    if (anotherRunning_) {
+        // Kept only by the start that runs: two waiting starts would keep the name alive for
+        // each other, and neither would ever see it free.
+        mutex_.reset();
+    }
 }
 
 bool SingleInstance::waitForOthersToEnd(std::chrono::milliseconds limit) {

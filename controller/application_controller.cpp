@@ -59,10 +59,10 @@ ApplicationController::Impl::Impl(AppFolders appFolders, FolderPicker picker,
 }
 
 ApplicationController::Impl::~Impl() {
-    stopWork();
     if (joiner.joinable()) {
         joiner.join(); // a shutdown that ran out of time is still joining
     } else {
+        stopWork();
         joinThreads();
     }
 }
@@ -135,6 +135,7 @@ void ApplicationController::Impl::startOperation(OperationKind kind,
         operationCancelled = false;
         operationError.clear();
     }
+    ++installedGeneration; // a background read that began before the operation is out of date
     cancelRequested.exchange(false);
     notice.clear();
     try {

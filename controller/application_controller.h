@@ -35,8 +35,9 @@ public:
 
     // Ends the hub's work: cancels a running operation and aborts the package-catalog request,
     // hands a downloaded update over for installation after exit, then waits up to the limit for
-    // every thread the controller started. False when one still runs then: the caller must end
-    // the process instead of destroying the controller, whose threads still use it.
+    // every thread the controller started (the update check, which cannot be aborted, included).
+    // False when one still runs then: the caller should end the process; destroying the
+    // controller instead waits for those threads without a limit.
     [[nodiscard]] bool shutdown(std::chrono::milliseconds limit);
 
     struct Impl;

@@ -76,9 +76,10 @@ struct ActionAvailability {
     std::string reason;
 };
 
-// The controller's whole state. Fields marked "UI" belong to the user-interface thread; the
-// worker and the package-catalog thread only reach the fields under their two mutexes, which
-// are never held together nor across a file operation, a fetch or a join.
+// The controller's whole state. Fields marked "UI" belong to the user-interface thread (and,
+// once shutdown has begun, the thread threads are joined on); the worker, the package-catalog
+// thread and the background installed-state read only reach the fields under their mutexes,
+// which are never held together nor across a file operation, a fetch or a join.
 struct ApplicationController::Impl {
     using TimePoint = std::chrono::steady_clock::time_point;
 

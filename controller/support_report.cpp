@@ -37,7 +37,7 @@ std::string folderText(const std::filesystem::path& folder, bool available) {
     if (folder.empty()) {
         return "Community folder unknown";
     }
-    return pathToUtf8(folder) + (available ? " (found)" : " (not found)");
+    return pathToUtf8(folder) + (available ? " (available)" : " (not available)");
 }
 
 std::string installationText(const SimulatorInstallation& installation) {

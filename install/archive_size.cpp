@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <limits>
 #include <string>
 
 namespace hub {
@@ -103,7 +104,8 @@ std::optional<std::uint64_t> entrySize(const std::string& bytes, std::size_t at,
     }
     for (std::size_t field = extraAt; field + 4 <= extraEnd;
          field += 4 + little(bytes, field + 2, 2)) {
-        if (little(bytes, field, 2) == zip64ExtraId && field + 12 <= extraEnd) {
+        if (little(bytes, field, 2) == zip64ExtraId && little(bytes, field + 2, 2) >= 8 &&
+            field + 12 <= extraEnd) {
             return little(bytes, field + 4, 8);
         }
     }
@@ -134,7 +136,9 @@ std::optional<std::uint64_t> unpackedSize(const std::filesystem::path& archive) 
         if (!size) {
             return std::nullopt;
         }
-        total += *size;
+        // Sizes made up to wrap the sum around would pass any check: the sum stops at the top.
+        constexpr auto top = std::numeric_limits<std::uint64_t>::max();
+        total = *size > top - total ? top : total + *size;
         at = extraEnd + little(bytes, at + 32, 2);
     }
     return total;

@@ -44,9 +44,18 @@ std::string withVersionQuery(const std::string& url, const std::string& version)
     return url + separator + "v=" + percentEncode(version);
 }
 
-// Whether a Content-Range ("bytes N-M/T") starts at offset.
-bool rangeStartsAt(const std::string& contentRange, std::uint64_t offset) {
-    return contentRange.starts_with("bytes " + std::to_string(offset) + "-");
+// Whether a Content-Range ("bytes N-M/T") starts at offset and, when the whole size is known,
+// belongs to a body of that size.
+bool rangeContinues(const std::string& contentRange, std::uint64_t offset, std::uint64_t size) {
+    const std::string start = "bytes " + std::to_string(offset) + "-";
+    const std::string total = std::to_string(size);
+    const auto slash = contentRange.rfind('/');
+    return contentRange.starts_with(start) &&
+           (size == 0 || (slash != std::string::npos && contentRange.substr(slash + 1) == total));
+}
+
+[[noreturn]] void throwInterrupted() {
+    throw HttpsError("The package download was interrupted", ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
 }
 
 // One archive file filled by one or more responses: what it holds so far, the validator and the
@@ -70,17 +79,22 @@ public:
                      packageRequest(component_, retrier.stallMilliseconds(), std::move(headers)),
                      &cancel_};
         const std::uint32_t status = get.statusCode();
+        if (resuming && status == 416) {
+            // The file changed under the same validator: the next attempt starts over.
+            validator_.clear();
+            throwInterrupted();
+        }
         if (!HttpsGet::isSuccess(status)) {
             throw std::runtime_error("The package server returned HTTP " + std::to_string(status) +
                                      ".");
         }
         if (!resuming || status != 206) {
             startOver(get);
-        } else if (!rangeStartsAt(get.header(HttpsGet::Header::ContentRange), received_)) {
+        } else if (!rangeContinues(get.header(HttpsGet::Header::ContentRange), received_,
+                                   announced_)) {
             // Another part than the one asked for: the next attempt starts over.
             validator_.clear();
-            throw HttpsError("The package download was interrupted",
-                             ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+            throwInterrupted();
         }
         throwIfCancelled(cancel_);
         get.readBody(readChunk, [&](std::string_view chunk) {
@@ -88,6 +102,9 @@ public:
             report(retrier);
             throwIfCancelled(cancel_);
         });
+        if (announced_ != 0 && received_ < announced_) {
+            throwInterrupted(); // a part shorter than the rest: the next attempt goes on from here
+        }
     }
 
     // Closes the file; fails when it is empty or does not match the checksum.
@@ -112,18 +129,20 @@ private:
         if (announced_ > largestPackageBytes) {
             refuseTooLarge();
         }
-        // Room for the archive and, until its directory tells better, as much again unpacked.
-        requireDiskSpace(archive_.parent_path(), 2 * announced_, component_.name);
-        validator_ = get.header(HttpsGet::Header::ETag);
-        if (validator_.empty()) {
-            validator_ = get.header(HttpsGet::Header::LastModified);
-        }
+        // Emptied first: the space of an earlier partial body counts as free.
         file_.close();
         file_.open(archive_, std::ios::binary | std::ios::trunc);
         if (!file_) {
             throw std::runtime_error("Unable to create the temporary package file.");
         }
         received_ = 0;
+        // Room for the archive and, until its directory tells better, as much again unpacked.
+        requireDiskSpace(archive_.parent_path(), 2 * announced_, component_.name);
+        // A weak ETag may not name a range (If-Range compares strongly): Last-Modified then.
+        validator_ = get.header(HttpsGet::Header::ETag);
+        if (validator_.empty() || validator_.starts_with("W/")) {
+            validator_ = get.header(HttpsGet::Header::LastModified);
+        }
         if (hashed_) {
             hash_.emplace();
         }

@@ -38,7 +38,7 @@ std::string checksumRequestUrl(const CatalogComponent& component);
 
 // Fetches the component's archive over HTTPS into the file, streaming it to disk, with progress
 // 0 to 0.4 ("Downloading package", -1.0 while the length is unknown) and byte figures (back to
-// the idle ones when it ends).
+// the idle ones when it succeeds; after a failure the operation's end resets them).
 //
 // First it asks for the published checksum (checksumRequestUrl): only a 200 whose body is at
 // most 1 KiB and starts with 64 hexadecimal digits is one. With a checksum the archive is hashed

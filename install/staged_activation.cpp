@@ -2,6 +2,7 @@
 
 #include "install/copy_progress.h"
 #include "install/file_operations.h"
+#include "install/folder_enumeration.h"
 #include "install/long_path.h"
 #include "install/operation_cancelled.h"
 #include "install/tree_listing.h"
@@ -103,20 +104,14 @@ void discard(const std::filesystem::path& leftover, const TargetFolders& folders
 // The numbered removing folders of earlier recoveries.
 std::vector<std::filesystem::path> setAsideFolders(const TargetFolders& folders) {
     std::vector<std::filesystem::path> found;
+    const std::filesystem::path parent = folders.removing.parent_path();
     const std::wstring stem = folders.removing.filename().native() + L".";
-    WIN32_FIND_DATAW entry{};
-    const HANDLE search = FindFirstFileW((folders.removing.native() + L".*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        return found;
-    }
-    do {
-        // The pattern also matches the removing folder itself, which has no number.
-        const std::wstring_view name = entry.cFileName;
-        if (name.size() > stem.size() && name.starts_with(stem)) {
-            found.push_back(folders.removing.parent_path() / entry.cFileName);
+    forEachChild(parent, [&](const WIN32_FIND_DATAW& entry) {
+        if (std::wstring_view name = entry.cFileName;
+            name.size() > stem.size() && name.starts_with(stem)) {
+            found.push_back(parent / entry.cFileName);
         }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    });
     return found;
 }
 

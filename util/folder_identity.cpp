@@ -53,8 +53,10 @@ std::optional<std::filesystem::path> resolvedPath(const std::filesystem::path& p
 
 bool ancestorIs(const std::filesystem::path& folder, const std::filesystem::path& root,
                 const std::optional<FileIdentity>& rootIdentity) {
-    // Not normalised: that would fold the "\\?\" of a long form; the identity sees through "..".
-    for (std::filesystem::path current = folder;;) {
+    // ".." resolved first, so that no ancestor is passed through; a long form ("\\?\") is
+    // left as it is, since normalising would fold its prefix and it holds no ".." anyway.
+    const bool longForm = folder.native().starts_with(LR"(\\?\)");
+    for (std::filesystem::path current = longForm ? folder : folder.lexically_normal();;) {
         const auto identity = rootIdentity ? identityOf(current) : std::nullopt;
         if (identity ? *identity == *rootIdentity : samePath(current, root)) {
             return true;

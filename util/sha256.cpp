@@ -29,8 +29,11 @@ struct Sha256::State {
     State() {
         require(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0),
                 "unable to start the SHA-256 hash");
-        require(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0),
-                "unable to start the SHA-256 hash");
+        if (const NTSTATUS status = BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0);
+            !BCRYPT_SUCCESS(status)) {
+            BCryptCloseAlgorithmProvider(algorithm, 0); // the destructor of a failed one never runs
+            require(status, "unable to start the SHA-256 hash");
+        }
     }
     ~State() {
         if (hash != nullptr) {

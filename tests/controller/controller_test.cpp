@@ -362,19 +362,19 @@ TEST_F(ControllerTest, TheTickReportsOperationsAndFollowsTheClock) {
 }
 
 // An idle hub ends at once, also while its package catalog request waits for a server that does
-// not answer (Wine's WinHTTP ends a pending call on a closed request only at its time-out).
+// not answer.
 TEST_F(ControllerTest, ShutdownAbortsTheCatalogRequest) {
+    if (runningUnderWine()) {
+        GTEST_SKIP() << "Wine's WinHTTP ends a pending call on a closed request only at its "
+                        "time-out";
+    }
     const SilentListener silent;
     origins.web = "https://localhost:" + std::to_string(silent.port());
     start();
     for (int waited = 0; !silent.connectionAttempted() && waited < 500; ++waited) {
-        Sleep(10);
+        Sleep(10); // the listener offers nothing to wait on
     }
-    const bool ended = controller->shutdown(std::chrono::seconds(1));
-    if (!ended && runningUnderWine()) {
-        GTEST_SKIP() << "Wine's WinHTTP does not end a pending call on a closed request";
-    }
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(controller->shutdown(std::chrono::seconds(1)));
 }
 
 // The host finds the simulator from UserCfg.opt, installs and starts an app, shows each notice.

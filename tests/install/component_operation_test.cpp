@@ -458,6 +458,14 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
          {},
          {"", "bytes=" + std::to_string(cut) + "- if Tue, 01 Dec 2026 10:00:00 GMT"}},
         {"no validator: starts over", {.cutAfter = cut, .faults = 1, .ranges = true}, {}, {"", ""}},
+        {"weak ETag: Last-Modified names the range",
+         {.cutAfter = cut,
+          .faults = 1,
+          .etags = {R"(W/"a")"},
+          .lastModified = "Tue, 01 Dec 2026 10:00:00 GMT",
+          .ranges = true},
+         {},
+         {"", "bytes=" + std::to_string(cut) + "- if Tue, 01 Dec 2026 10:00:00 GMT"}},
         // Wine's WinHTTP drops what a read that times out had taken: the stall comes at a
         // read's end.
         {"stall of 60 s",
@@ -498,7 +506,7 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         if (!row.onRamDisk.empty() && !ramDisk) {
-            continue; // no RAM disk mapped as T: (mounting needs root)
+            continue; // said at the end
         }
         downloads = row.onRamDisk == L"Downloads" ? L"T:\\Downloads" : root / L"Downloads";
         community = row.onRamDisk == L"Community" ? L"T:\\Community" : root / L"Community";
@@ -549,6 +557,10 @@ TEST_F(ComponentOperation, AnInstallSurvivesDropsStallsAndBadChecksumsAndChecksS
         }
     }
     fs::remove_all(L"T:\\Community");
+    if (!ramDisk) {
+        GTEST_SKIP() << "the rows of too little space need the RAM disk mapped as T: (mounting "
+                        "needs root); the other rows ran";
+    }
 }
 
 } // namespace

@@ -86,7 +86,7 @@ test('install with progress, cancel, install again, copy the support report, swi
   const logLines = () => (errors.split('Activity log, last 200 lines:\r\n')[1] ?? '').split('\r\n').filter((l) => /^\d{4}-/.test(l));
   await expect.poll(() => logLines().length).toBe(200);
   for (const part of ['Hub version: 1.0.1\r\nWindows version: ', 'Last error: Camera System cannot be started.\r\n',
-    `Target: MSFS 2024 Steam [msfs2024-steam]: ${windowsPath(join(root, 'sim2024/Packages'))}\\Community (found)\r\n`,
+    `Target: MSFS 2024 Steam [msfs2024-steam]: ${windowsPath(join(root, 'sim2024/Packages'))}\\Community (available)\r\n`,
     '  Velmora · Weapons Patch [velmora-weapons-patch]: installed 1.0.0, available 1.0.0\r\n']) quickExpect(errors).toContain(part);
   quickExpect(logLines()).not.toContain('2026-01-01 00:00:00  old 49');
   await page.getByRole('radio', { name: /MSFS 2020/ }).click();

@@ -51,9 +51,9 @@ it('shows the operation in the strip: names with their aircraft, download figure
   expect(within(strip()).getByText('Downloading · 12.0 MB of 40.0 MB · 2.1 MB/s · about 13 s left')).toBeVisible();
   act(() => within(strip()).getByRole('button', { name: 'Cancel' }).click());
   expect(webView.posted.slice(1)).toEqual([{ type: 'cancelOperation' }]);
-  deliver(changed(busy('velmora-weapons-patch', 'uninstall', -1, ''), (s) => Object.assign(s.operation, { bytesDone: 5, bytesTotal: -1 })));
+  deliver(busy('velmora-weapons-patch', 'uninstall', -1, ''));
   expect(within(strip()).getByRole('progressbar')).not.toHaveAttribute('aria-valuenow');
-  expect(within(strip()).getByText('Starting… · 0 KB')).toBeVisible();
+  expect(within(strip()).getByText('Starting…', { exact: true })).toBeVisible();
   expect(within(strip()).queryByRole('button', { name: 'Cancel' })).toBeNull();
   expect(within(strip()).getByText('An uninstall cannot be cancelled.')).toBeVisible();
   deliver(Object.assign(ready(), { error: 'x', update: { state: 'ready', version: '1.1.0', progress: 100, message: '' } }));
@@ -73,6 +73,8 @@ it('reads unknown values as unknown, and says so when the hub sends what it cann
   expect(within(card()).getByText('Component of an unknown kind')).toBeVisible();
   for (const [data, version] of [[changed(noSimulator(), (s) => { Reflect.deleteProperty(s.simulator, 'target'); }), 'Orvantis Hub 1.0.1'],
     [changed(noSimulator(), (s) => { (s.operation as unknown as Record<string, unknown>).progress = '5'; }), 'Orvantis Hub 1.0.1'],
+    [changed(noSimulator(), (s) => { Reflect.deleteProperty(s.components[0], 'status'); }), 'Orvantis Hub 1.0.1'],
+    [changed(noSimulator(), (s) => { Reflect.deleteProperty(s.operation, 'bytesDone'); }), 'Orvantis Hub 1.0.1'],
     ['{not json', 'The hub'], [ready(), '']] as const) {
     deliver(data);
     expect(screen.queryByRole('heading', { name: 'This interface does not match the hub' })?.nextSibling?.textContent ?? '')

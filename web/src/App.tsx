@@ -10,7 +10,7 @@ import { ALL, Rail, type View } from './Rail';
 import { SettingsView } from './SettingsView';
 import { SnapshotSerial } from './snapshotSerial';
 import { StatusStrip } from './StatusStrip';
-import { componentTitle } from './text';
+import { componentTitle, familyText } from './text';
 import { TopBar } from './TopBar';
 
 type Confirmation = { kind: 'component'; componentId: string } | { kind: 'hub' } | null;
@@ -33,7 +33,7 @@ function Catalog({ snapshot, sectionId, onUninstall, onStarted }: {
       <div className="cards">
         {components.map((component) => (
           <ComponentCard key={component.id} component={component} operation={snapshot.operation} onUninstall={onUninstall}
-            onStarted={onStarted} family={snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name).join(' · ')} />
+            onStarted={onStarted} family={familyText(snapshot, component)} />
         ))}
         {components.length === 0 && <p>No components in this section.</p>}
       </div>

@@ -31,11 +31,13 @@ const runningWords: Record<string, string> = {
 /** "Installing Velmora · Camera System": what the operation does, for the status strip and its announcement. */
 export const operationTitle = (action: string, title: string): string => `${runningWords[action] ?? 'Working on'} ${title}`;
 
+/** "Velmora": the aircraft families a component belongs to. */
+export const familyText = (snapshot: Snapshot, component: Component): string =>
+  snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name).join(' · ');
+
 /** "Velmora · Weapons Patch": several aircraft have a component of the same name. */
-export function componentTitle(snapshot: Snapshot, component: Component): string {
-  const families = snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name);
-  return [...families, component.name].join(' · ');
-}
+export const componentTitle = (snapshot: Snapshot, component: Component): string =>
+  [familyText(snapshot, component), component.name].filter(Boolean).join(' · ');
 
 /** An install can be cancelled until its new version is put in place; an uninstall never reads the cancel flag. */
 export function cancelRefusal(operation: Operation): string {

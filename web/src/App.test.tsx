@@ -1,7 +1,7 @@
 import '../../tests/harness/fake-webview.js';
 import { act, render, screen, within } from '@testing-library/react';
 import { beforeEach, expect, it } from 'vitest';
-import { busy, changed, noSimulator, ready, type PlayedWebView } from '../e2e/fixtures';
+import { allowed, busy, changed, component, noSimulator, notApplicable, ready, type PlayedWebView } from '../e2e/fixtures';
 import { App } from './App';
 import { snapshotSchema } from './model';
 
@@ -13,12 +13,29 @@ const card = () => screen.getByRole('article', { name: 'Velmora Camera System' }
 const strip = () => screen.getByRole('region', { name: 'Status' });
 const slots = () => within(card()).getAllByRole('button').map((b) => `${b.textContent}${b.hasAttribute('aria-disabled') ? '-' : ''}`);
 
-// Pressing and the pending state: cardModel.test.ts, and the keyboard test in e2e/fake.spec.ts.
+// Pressing and the pending state: also cardModel.test.ts, and the keyboard test in e2e/fake.spec.ts.
 it('shows every slot of a card with its reason, and the update counts in the rail', () => {
   start(ready());
   expect(slots().join()).toBe('Read more,Update-,Uninstall-,Open folder,Launch-,Stop,Create desktop shortcut,Documentation');
   expect(within(card()).getByRole('button', { name: 'Update' })).toHaveAccessibleDescription('Close Camera System before updating it.');
   expect(screen.getByRole('navigation').textContent).toMatch(/All2 updates4 components.*Velmora1 update.*Tarsek1 update.*Quenby(?!.*update)/);
+});
+
+it('keeps a press pending until a snapshot answers it: one that changes the card, or the second after the post', () => {
+  start(ready());
+  const stopped = () => changed(ready(), (s) => {
+    Object.assign(Object.assign(component(s, 'orv-camera'), { running: false }).actions, { launch: allowed, stop: notApplicable });
+  });
+  const press = (name: string) => act(() => within(card()).getByRole('button', { name }).click());
+  press('Stop');
+  deliver(ready()); // a tick sent before the host read the press
+  press('Stop');
+  for (const snapshot of [stopped(), stopped(), stopped()]) {
+    deliver(snapshot);
+    press('Launch');
+  }
+  const [stop, launch] = (['stop', 'launch'] as const).map((type) => ({ type, componentId: 'orv-camera' }));
+  expect(webView.posted.slice(1)).toEqual([stop, launch, launch]);
 });
 
 it('posts each other command in its shape, and only that', () => {

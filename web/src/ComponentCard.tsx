@@ -5,7 +5,7 @@ import { Artwork } from './Artwork';
 import { cardModel, type Slot } from './cardModel';
 import { send } from './host';
 import type { ActionName, Component, Operation } from './model';
-import { SnapshotSerial } from './snapshotSerial';
+import { answerCame, SnapshotSerial } from './snapshotSerial';
 import { compatibilityText, kindText, operationTitle, statusText } from './text';
 
 interface Props {
@@ -28,20 +28,26 @@ function SlotButton({ slot, reasonId, onPress }: { slot: Slot; reasonId: string;
   );
 }
 
+type Press = { action: ActionName; serial: number; state: string };
+
 export function ComponentCard({ component, family, operation, onUninstall, onStarted }: Props) {
   const id = useId();
   const serial = useContext(SnapshotSerial);
   const [expanded, setExpanded] = useState(false);
-  const [pressed, setPressed] = useState<{ action: ActionName; serial: number } | null>(null);
+  const [pressed, setPressed] = useState<Press | null>(null);
   // The ref also stops a second click that arrives before the first one's render.
   const lastPress = useRef(pressed);
-  const pending = pressed?.serial === serial ? pressed.action : null;
+  // A press waits for the snapshot that answers it: the first in which this component or the
+  // operation changed, at the latest the second after the post (errors change neither).
+  const state = JSON.stringify([component, operation.active, operation.componentId]);
+  const waiting = (press: Press | null): press is Press => press?.state === state && !answerCame(press.serial, serial);
+  const pending = waiting(pressed) ? pressed.action : null;
   const { slots, reasons } = cardModel(component, pending);
   const componentId = component.id;
   const press = (action: ActionName) => () => {
     if (action === 'uninstall') return onUninstall(component);
-    if (lastPress.current?.serial === serial) return;
-    lastPress.current = { action, serial };
+    if (waiting(lastPress.current)) return;
+    lastPress.current = { action, serial, state };
     setPressed(lastPress.current);
     send({ type: action, componentId });
     if (action === 'install') onStarted(componentId);

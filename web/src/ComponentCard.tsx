@@ -12,6 +12,8 @@ interface Props {
   component: Component;
   family: string;
   operation: Operation;
+  /** The host's error: a new one answers a press (the host refused it). */
+  error: string;
   /** Asks before an uninstall; the confirmation posts it. */
   onUninstall: (component: Component) => void;
   /** An install posted from this card: the strip takes the focus while it runs. */
@@ -30,16 +32,16 @@ function SlotButton({ slot, reasonId, onPress }: { slot: Slot; reasonId: string;
 
 type Press = { action: ActionName; serial: number; state: string };
 
-export function ComponentCard({ component, family, operation, onUninstall, onStarted }: Props) {
+export function ComponentCard({ component, family, operation, error, onUninstall, onStarted }: Props) {
   const id = useId();
   const serial = useContext(SnapshotSerial);
   const [expanded, setExpanded] = useState(false);
   const [pressed, setPressed] = useState<Press | null>(null);
   // The ref also stops a second click that arrives before the first one's render.
   const lastPress = useRef(pressed);
-  // A press waits for the snapshot that answers it: the first in which this component or the
-  // operation changed, at the latest the second after the post (errors change neither).
-  const state = JSON.stringify([component, operation.active, operation.componentId]);
+  // A press waits for the snapshot that answers it: the first in which this component, the
+  // operation or the error changed, at the latest the second after the post.
+  const state = JSON.stringify([component, operation.active, operation.componentId, error]);
   const waiting = (press: Press | null): press is Press => press?.state === state && !answerCame(press.serial, serial);
   const pending = waiting(pressed) ? pressed.action : null;
   const { slots, reasons } = cardModel(component, pending);

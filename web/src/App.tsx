@@ -51,7 +51,8 @@ function focusAfterOperation(componentId: string) {
  * An install started from a card hands the focus to the strip's Cancel, or to the words that
  * replace it once the install can no longer be cancelled; when it ends, a focus that went down
  * with the strip comes back (focusAfterOperation). The hand-over is off when the host refuses
- * the install, when another component's operation runs instead, or when no answer started it.
+ * the install, when another component's operation runs instead, or when the install has not
+ * started by the snapshot that answers it.
  */
 function useOperationFocus(snapshot: Snapshot | null, serial: number) {
   const startedFrom = useRef<{ componentId: string; serial: number; error: string; running: boolean } | null>(null);

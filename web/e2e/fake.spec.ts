@@ -54,27 +54,49 @@ for (const size of sizes) {
   });
 }
 
-test('install, cancel and install again, then pass over the installations, with the keyboard only', async ({ page }) => {
+test('install, cancel, install again, be refused, then pass over the installations, with the keyboard only', async ({ page }) => {
   const idle = () => changed(ready(), (s) => { component(s, 'tarsek-weapons-patch').status = 'notInstalled'; });
+  const running = (action: string, cancellable: boolean) => changed(busy('tarsek-weapons-patch', action, 10, 'Downloading'), (s) => {
+    Object.assign(s.operation, { cancellable });
+    component(s, 'tarsek-weapons-patch').status = 'notInstalled';
+  });
   await openFake(page, idle());
+  const strip = page.getByRole('region', { name: 'Status' });
+  // Empty live regions stay in the accessibility tree: one that appears with its text may go unannounced.
+  for (const role of ['alert', 'status'] as const) await expect(strip.getByRole(role)).toBeEmpty();
   const card = page.getByRole('article', { name: 'Tarsek Weapons Patch' });
   const install = card.getByRole('button', { name: 'Install', exact: true });
   await card.getByRole('button', { name: /^Read more/ }).focus();
   await page.keyboard.press('Tab');
+  // Cancelled in the first round; in the second, activation takes Cancel away and its refusal holds the focus.
   for (const round of [1, 2]) {
     await expect(install, `round ${round}`).toBeFocused();
     for (const key of ['Enter', 'Enter']) await page.keyboard.press(key);
-    await deliver(page, changed(busy('tarsek-weapons-patch', 'install', 10, 'Downloading'), (s) => { component(s, 'tarsek-weapons-patch').status = 'notInstalled'; }));
-    await expect(page.getByRole('region', { name: 'Status' }).getByRole('button', { name: 'Cancel' })).toBeFocused();
-    await page.keyboard.press('Enter');
+    await deliver(page, running('install', true));
+    await expect(strip.getByRole('button', { name: 'Cancel' })).toBeFocused();
+    if (round === 1) await page.keyboard.press('Enter');
+    else await deliver(page, running('install', false));
+    if (round === 2) await expect(strip.getByText('This step cannot be cancelled.')).toBeFocused();
     await deliver(page, Object.assign(idle(), { notice: 'Weapons Patch: operation cancelled, nothing was changed.' }));
   }
   await expect(install).toBeFocused();
-  // The arrow keys move between installations without choosing; Enter on one not found chooses nothing.
+  // A refused install hands nothing over: the uninstall confirmed next keeps the focus on its opener.
+  await page.keyboard.press('Enter');
+  await deliver(page, Object.assign(idle(), { error: 'Wait for the current operation to finish.' }));
+  for (const key of ['Tab', 'Enter', 'Tab', 'Enter']) await page.keyboard.press(key);
+  await deliver(page, running('uninstall', false));
+  await expect(card.getByRole('button', { name: 'Uninstall' })).toBeFocused();
+  // The arrow keys move between installations without choosing; Enter on one not found chooses nothing;
+  // Tab back into the group lands on the checked one; Space or Enter chooses one found.
   await page.getByRole('button', { name: 'Settings' }).click();
   await page.getByRole('radio', { name: /MSFS 2024/ }).focus();
   for (const key of ['ArrowDown', 'ArrowDown', 'ArrowUp', 'Enter']) await page.keyboard.press(key);
   await expect(page.getByRole('radio', { name: /MSFS 2020/ })).toBeFocused();
-  const press = { type: 'install', componentId: 'tarsek-weapons-patch' };
-  expect(await posted(page)).toEqual([press, { type: 'cancelOperation' }, press, { type: 'cancelOperation' }]);
+  for (const key of ['Tab', 'Shift+Tab']) await page.keyboard.press(key);
+  await expect(page.getByRole('radio', { name: /MSFS 2024/ })).toBeFocused();
+  await deliver(page, changed(ready(), (s) => { s.simulator.installations[1].available = true; }));
+  for (const key of ['ArrowDown', 'Space', 'Enter']) await page.keyboard.press(key);
+  const [press, select] = [{ type: 'install', componentId: 'tarsek-weapons-patch' }, { type: 'selectSimulator', installationId: 'msfs2020-store' }];
+  expect(await posted(page)).toEqual([press, { type: 'cancelOperation' }, press, press,
+    { type: 'uninstall', componentId: 'tarsek-weapons-patch' }, select, select]);
 });

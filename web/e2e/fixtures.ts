@@ -39,7 +39,7 @@ export const ready = (): Snapshot => changed(noSimulator(), (s) => {
 
 /** An operation on one component: the others refuse what the busy rule refuses. */
 export const busy = (componentId: string, action: string, progress: number, message: string): Snapshot => changed(ready(), (s) => {
-  s.operation = { active: true, componentId, action, progress, message };
+  Object.assign(s.operation, { active: true, componentId, action, progress, message, cancellable: action !== 'uninstall' });
   for (const { actions } of s.components) {
     for (const name of ['install', 'uninstall', 'launch', 'createShortcut'] as const) if (actions[name].allowed) actions[name] = busyReason;
   }

@@ -8,9 +8,9 @@ import { hasWebView, send, subscribe } from './host';
 import type { Component, HostState, Snapshot } from './model';
 import { ALL, Rail, type View } from './Rail';
 import { SettingsView } from './SettingsView';
-import { SnapshotSerial } from './snapshotSerial';
+import { answerCame, SnapshotSerial } from './snapshotSerial';
 import { StatusStrip } from './StatusStrip';
-import { componentTitle } from './text';
+import { componentTitle, familyText } from './text';
 import { TopBar } from './TopBar';
 
 type Confirmation = { kind: 'component'; componentId: string } | { kind: 'hub' } | null;
@@ -25,15 +25,15 @@ function Catalog({ snapshot, sectionId, onUninstall, onStarted }: {
       <div className="section-head">
         {section && <Artwork className="section-picture" fileName={section.imageUrl || section.iconUrl || `family-${section.id}`} />}
         <div>
-          <h2>{section ? section.name : 'All components'}</h2>
+          <h2 tabIndex={-1}>{section ? section.name : 'All components'}</h2>
           <p className="section-subtitle">{section ? section.subtitle : 'Every add-on and application in the catalog'}</p>
         </div>
       </div>
       {section && !section.enabled && <p className="reason">This family is not available yet.</p>}
       <div className="cards">
         {components.map((component) => (
-          <ComponentCard key={component.id} component={component} operation={snapshot.operation} onUninstall={onUninstall}
-            onStarted={onStarted} family={snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name).join(' · ')} />
+          <ComponentCard key={component.id} component={component} operation={snapshot.operation} error={snapshot.error}
+            onUninstall={onUninstall} onStarted={onStarted} family={familyText(snapshot, component)} />
         ))}
         {components.length === 0 && <p>No components in this section.</p>}
       </div>
@@ -41,23 +41,35 @@ function Catalog({ snapshot, sectionId, onUninstall, onStarted }: {
   );
 }
 
-/** An install started from a card hands the focus to the strip's Cancel, and gets it back on the card when it ends. */
-function useOperationFocus(snapshot: Snapshot | null) {
-  const cancelRef = useRef<HTMLButtonElement>(null);
-  const startedFrom = useRef<{ componentId: string; running: boolean } | null>(null);
+/** After an operation: the card's install button when the card is shown, else the view's heading. */
+function focusAfterOperation(componentId: string) {
+  const install = document.querySelector<HTMLElement>(`[data-component="${CSS.escape(componentId)}"] [data-action="install"]`);
+  (install ?? document.querySelector<HTMLElement>('.content h2'))?.focus();
+}
+
+/**
+ * An install started from a card hands the focus to the strip's Cancel, or to the words that
+ * replace it once the install can no longer be cancelled; when it ends, a focus that went down
+ * with the strip comes back (focusAfterOperation). The hand-over is off when the host refuses
+ * the install, when another component's operation runs instead, or when the install has not
+ * started by the snapshot that answers it.
+ */
+function useOperationFocus(snapshot: Snapshot | null, serial: number) {
+  const startedFrom = useRef<{ componentId: string; serial: number; error: string; running: boolean } | null>(null);
   useEffect(() => {
     const started = startedFrom.current;
     if (!snapshot || !started) return;
-    const { operation } = snapshot;
-    if (operation.active && operation.componentId === started.componentId && !started.running) {
+    const { operation, error } = snapshot;
+    const lost = !document.activeElement || document.activeElement === document.body;
+    if (operation.active && operation.componentId === started.componentId) {
+      if (!started.running || lost) document.querySelector<HTMLElement>('[data-operation-control]')?.focus();
       started.running = true;
-      cancelRef.current?.focus();
-    } else if (!operation.active && started.running) {
+    } else if (started.running || operation.active || (error && error !== started.error) || answerCame(started.serial, serial)) {
       startedFrom.current = null;
-      document.querySelector<HTMLElement>(`[data-component="${CSS.escape(started.componentId)}"] [data-action="install"]`)?.focus();
+      if (started.running && lost) focusAfterOperation(started.componentId);
     }
-  }, [snapshot]);
-  return { cancelRef, onStarted: (componentId: string) => { startedFrom.current = { componentId, running: false }; } };
+  }, [snapshot, serial]);
+  return (componentId: string) => { startedFrom.current = { componentId, serial, error: snapshot?.error ?? '', running: false }; };
 }
 
 function Mismatch({ appVersion }: { appVersion: string }) {
@@ -78,7 +90,7 @@ export function App() {
   const [confirmation, setConfirmation] = useState<Confirmation>(null);
   useEffect(() => subscribe((host) => setState((before) => ({ host, serial: (before?.serial ?? 0) + 1 }))), []);
   const snapshot = state && 'snapshot' in state.host ? state.host.snapshot : null;
-  const { cancelRef, onStarted } = useOperationFocus(snapshot);
+  const onStarted = useOperationFocus(snapshot, state?.serial ?? 0);
 
   if (state && 'mismatch' in state.host) return <Mismatch appVersion={state.host.mismatch.appVersion} />;
   if (!snapshot) {
@@ -97,7 +109,7 @@ export function App() {
       <div className="app">
         <TopBar snapshot={snapshot} onSettings={() => setView({ kind: 'settings' })} />
         <Rail snapshot={snapshot} view={view} onView={setView} />
-        <StatusStrip snapshot={snapshot} cancelRef={cancelRef} />
+        <StatusStrip snapshot={snapshot} />
         <main className="content">
           {view.kind === 'settings' ? (
             <SettingsView snapshot={snapshot} onUninstallHub={() => setConfirmation({ kind: 'hub' })} />

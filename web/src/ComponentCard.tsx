@@ -5,13 +5,15 @@ import { Artwork } from './Artwork';
 import { cardModel, type Slot } from './cardModel';
 import { send } from './host';
 import type { ActionName, Component, Operation } from './model';
-import { SnapshotSerial } from './snapshotSerial';
+import { answerCame, SnapshotSerial } from './snapshotSerial';
 import { compatibilityText, kindText, operationTitle, statusText } from './text';
 
 interface Props {
   component: Component;
   family: string;
   operation: Operation;
+  /** The host's error: a new one answers a press (the host refused it). */
+  error: string;
   /** Asks before an uninstall; the confirmation posts it. */
   onUninstall: (component: Component) => void;
   /** An install posted from this card: the strip takes the focus while it runs. */
@@ -28,20 +30,26 @@ function SlotButton({ slot, reasonId, onPress }: { slot: Slot; reasonId: string;
   );
 }
 
-export function ComponentCard({ component, family, operation, onUninstall, onStarted }: Props) {
+type Press = { action: ActionName; serial: number; state: string };
+
+export function ComponentCard({ component, family, operation, error, onUninstall, onStarted }: Props) {
   const id = useId();
   const serial = useContext(SnapshotSerial);
   const [expanded, setExpanded] = useState(false);
-  const [pressed, setPressed] = useState<{ action: ActionName; serial: number } | null>(null);
+  const [pressed, setPressed] = useState<Press | null>(null);
   // The ref also stops a second click that arrives before the first one's render.
   const lastPress = useRef(pressed);
-  const pending = pressed?.serial === serial ? pressed.action : null;
+  // A press waits for the snapshot that answers it: the first in which this component, the
+  // operation or the error changed, at the latest the second after the post.
+  const state = JSON.stringify([component, operation.active, operation.componentId, error]);
+  const waiting = (press: Press | null): press is Press => press?.state === state && !answerCame(press.serial, serial);
+  const pending = waiting(pressed) ? pressed.action : null;
   const { slots, reasons } = cardModel(component, pending);
   const componentId = component.id;
   const press = (action: ActionName) => () => {
     if (action === 'uninstall') return onUninstall(component);
-    if (lastPress.current?.serial === serial) return;
-    lastPress.current = { action, serial };
+    if (waiting(lastPress.current)) return;
+    lastPress.current = { action, serial, state };
     setPressed(lastPress.current);
     send({ type: action, componentId });
     if (action === 'install') onStarted(componentId);

@@ -19,7 +19,8 @@ function refusalOf(folder: string, available: boolean, unknown: string): string 
 }
 
 // A radio group whose arrow keys move the focus only: choosing (click, Space or Enter) is what
-// sends a selection, so passing over an installation does not make it the target.
+// sends a selection, so passing over an installation does not make it the target. Tab into the
+// group lands on the checked one again, whichever the focus passed over last.
 function TargetChoices({ choices, targetId }: { choices: Choice[]; targetId: string }) {
   const id = useId();
   const refs = useRef<(HTMLDivElement | null)[]>([]);
@@ -43,7 +44,8 @@ function TargetChoices({ choices, targetId }: { choices: Choice[]; targetId: str
     }
   };
   return (
-    <div role="radiogroup" aria-labelledby={`${id}-legend`} className="choices">
+    <div role="radiogroup" aria-labelledby={`${id}-legend`} className="choices"
+      onBlur={(event) => { if (!event.currentTarget.contains(event.relatedTarget)) setFocused(null); }}>
       <p className="legend" id={`${id}-legend`}>Install community packages into</p>
       {choices.map((choice, index) => (
         <div key={choice.id} ref={(element) => { refs.current[index] = element; }} role="radio"
@@ -83,7 +85,7 @@ export function SettingsView({ snapshot, onUninstallHub }: { snapshot: Snapshot;
   const open = (url: string) => (event: React.MouseEvent) => { event.preventDefault(); send({ type: 'openLink', url }); };
   return (
     <div className="settings">
-      <h2>Settings</h2>
+      <h2 tabIndex={-1}>Settings</h2>
       <section className="panel" aria-labelledby="target-title">
         <h3 id="target-title">Simulator target</h3>
         {installations.length === 0 && (

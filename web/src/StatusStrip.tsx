@@ -1,13 +1,13 @@
 // Always in view above the scrolling content: the running operation with Cancel (or why it
 // cannot be cancelled), the host's error (assertive) and notice (polite), a hub update on its
 // way, and the announcements of an operation's start and end.
-import { useEffect, useRef, useState, type Ref } from 'react';
+import { useEffect, useRef, useState } from 'react';
 import { send } from './host';
 import type { Snapshot } from './model';
 import { ProgressBar } from './ProgressBar';
 import { cancelRefusal, componentTitle, downloadText, operationTitle } from './text';
 
-function OperationView({ snapshot, title, cancelRef }: { snapshot: Snapshot; title: string; cancelRef: Ref<HTMLButtonElement> }) {
+function OperationView({ snapshot, title }: { snapshot: Snapshot; title: string }) {
   const { operation } = snapshot;
   const refusal = cancelRefusal(operation);
   const details = [operation.message || 'Starting…', downloadText(operation)].filter(Boolean).join(' · ');
@@ -19,8 +19,8 @@ function OperationView({ snapshot, title, cancelRef }: { snapshot: Snapshot; tit
       </p>
       <ProgressBar value={operation.progress} label={title} />
       <p className="operation-message">{details}</p>
-      {refusal ? <p className="operation-refusal">{refusal}</p> : (
-        <button type="button" ref={cancelRef} onClick={() => send({ type: 'cancelOperation' })}>Cancel</button>
+      {refusal ? <p className="operation-refusal" tabIndex={-1} data-operation-control>{refusal}</p> : (
+        <button type="button" data-operation-control onClick={() => send({ type: 'cancelOperation' })}>Cancel</button>
       )}
     </div>
   );
@@ -43,13 +43,13 @@ function HubUpdate({ update }: { update: Snapshot['update'] }) {
   return null;
 }
 
-export function StatusStrip({ snapshot, cancelRef }: { snapshot: Snapshot; cancelRef: Ref<HTMLButtonElement> }) {
+export function StatusStrip({ snapshot }: { snapshot: Snapshot }) {
   const { operation } = snapshot;
   const busy = snapshot.components.find((c) => c.id === operation.componentId);
   const title = operationTitle(operation.action, busy ? componentTitle(snapshot, busy) : operation.componentId);
   return (
     <section className="strip" aria-label="Status">
-      {operation.active && <OperationView snapshot={snapshot} title={title} cancelRef={cancelRef} />}
+      {operation.active && <OperationView snapshot={snapshot} title={title} />}
       <div role="alert" className="strip-region"><Banner kind="error" text={snapshot.error} /></div>
       <div role="status" className="strip-region"><Banner kind="notice" text={snapshot.notice} /></div>
       <HubUpdate update={snapshot.update} />

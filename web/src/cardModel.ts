@@ -1,7 +1,8 @@
 // Which buttons a card shows, where, and whether each can be pressed now. The slots follow the
 // component's kind only, never its state, so that no button moves under the pointer: Launch
 // and Stop keep a slot each, and a button whose action does not apply now stays in place,
-// unavailable. A pressed button is pending until the next snapshot and, with it, the whole card.
+// unavailable. A pressed button is pending until the snapshot that answers it and, with it, the
+// whole card.
 import { actionNames, type ActionName, type Component, type Status } from './model';
 import { primaryLabel } from './text';
 

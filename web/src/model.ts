@@ -1,9 +1,12 @@
 // The host's state snapshot, written once as a schema: the types below are inferred from it,
-// so the runtime check and the types cannot drift apart. A value the interface does not know
+// so the runtime check and the types cannot drift apart. A text the interface does not know
 // in an enumeration reads as "unknown" instead of rejecting the whole snapshot; a missing key or
 // a wrong type anywhere means the interface does not match the hub.
 import { z } from 'zod';
 
+/** One of VALUES, or "unknown" for any other text (a newer hub may add values); not text at all fails. */
+const oneOf = <const T extends readonly [string, ...string[]]>(values: T) =>
+  z.enum(values).or(z.string().transform((): 'unknown' => 'unknown'));
 
 const availability = z.object({ allowed: z.boolean(), reason: z.string() });
 const installation = z.object({
@@ -14,7 +17,7 @@ export const actionNames = ['install', 'uninstall', 'launch', 'stop', 'openFolde
 const component = z.object({
   id: z.string(),
   name: z.string(),
-  kind: z.enum(['application', 'community', 'unknown']).catch('unknown'),
+  kind: oneOf(['application', 'community']),
   sections: z.array(z.string()),
   simulators: z.array(z.string()),
   summary: z.string(),
@@ -23,7 +26,7 @@ const component = z.object({
   imageUrl: z.string(),
   availableVersion: z.string(),
   installedVersion: z.string(),
-  status: z.enum(['notInstalled', 'updateAvailable', 'installed', 'unknown']).catch('unknown'),
+  status: oneOf(['notInstalled', 'updateAvailable', 'installed']),
   running: z.boolean(),
   compatible: z.boolean(),
   packageAvailable: z.boolean(),
@@ -31,18 +34,19 @@ const component = z.object({
   actions: z.object(Object.fromEntries(actionNames.map((name) => [name, availability])) as Record<ActionName, typeof availability>),
 });
 
-// The download's figures are present only while a package downloads; -1 means not known.
+// Always sent: the download's figures, -1 where not known, are the idle ones (0, -1, 0, -1)
+// while no package downloads, and an operation cannot be cancelled once its activation began.
 const operation = z.object({
   active: z.boolean(),
   componentId: z.string(),
   action: z.string(),
   progress: z.number(),
   message: z.string(),
-  cancellable: z.boolean().optional(),
-  bytesDone: z.number().optional(),
-  bytesTotal: z.number().optional(),
-  bytesPerSecond: z.number().optional(),
-  secondsLeft: z.number().optional(),
+  cancellable: z.boolean(),
+  bytesDone: z.number(),
+  bytesTotal: z.number(),
+  bytesPerSecond: z.number(),
+  secondsLeft: z.number(),
 });
 
 export const snapshotSchema = z.object({
@@ -64,7 +68,7 @@ export const snapshotSchema = z.object({
   components: z.array(component),
   operation,
   update: z.object({
-    state: z.enum(['disabled', 'checking', 'upToDate', 'downloading', 'ready', 'applying', 'error', 'unknown']).catch('unknown'),
+    state: oneOf(['disabled', 'checking', 'upToDate', 'downloading', 'ready', 'applying', 'error']),
     version: z.string(),
     progress: z.number(),
     message: z.string(),

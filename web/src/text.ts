@@ -31,16 +31,17 @@ const runningWords: Record<string, string> = {
 /** "Installing Velmora · Camera System": what the operation does, for the status strip and its announcement. */
 export const operationTitle = (action: string, title: string): string => `${runningWords[action] ?? 'Working on'} ${title}`;
 
+/** "Velmora": the aircraft families a component belongs to. */
+export const familyText = (snapshot: Snapshot, component: Component): string =>
+  snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name).join(' · ');
+
 /** "Velmora · Weapons Patch": several aircraft have a component of the same name. */
-export function componentTitle(snapshot: Snapshot, component: Component): string {
-  const families = snapshot.sections.filter((s) => component.sections.includes(s.id)).map((s) => s.name);
-  return [...families, component.name].join(' · ');
-}
+export const componentTitle = (snapshot: Snapshot, component: Component): string =>
+  [familyText(snapshot, component), component.name].filter(Boolean).join(' · ');
 
 /** An install can be cancelled until its new version is put in place; an uninstall never reads the cancel flag. */
 export function cancelRefusal(operation: Operation): string {
-  const cancellable = operation.cancellable ?? operation.action !== 'uninstall';
-  if (cancellable) return '';
+  if (operation.cancellable) return '';
   return operation.action === 'uninstall' ? 'An uninstall cannot be cancelled.' : 'This step cannot be cancelled.';
 }
 
@@ -56,12 +57,15 @@ function duration(seconds: number): string {
   return minutes < 60 ? `${minutes} min` : `${Math.floor(minutes / 60)} h ${minutes % 60} min`;
 }
 
-/** "12.5 MB of 40.0 MB · 2.1 MB/s · about 13 s left", from the figures a download reports; empty without them. */
+/**
+ * "12.5 MB of 40.0 MB · 2.1 MB/s · about 13 s left", from the figures a download reports; empty
+ * for the idle figures (nothing done, size unknown), which the host sends while none runs.
+ */
 export function downloadText({ bytesDone, bytesTotal, bytesPerSecond, secondsLeft }: Operation): string {
-  if (bytesDone === undefined || bytesDone < 0) return '';
-  const parts = [bytesTotal !== undefined && bytesTotal >= 0 ? `${size(bytesDone)} of ${size(bytesTotal)}` : size(bytesDone)];
-  if (bytesPerSecond !== undefined && bytesPerSecond > 0) parts.push(`${size(bytesPerSecond)}/s`);
-  if (secondsLeft !== undefined && secondsLeft >= 0) parts.push(`about ${duration(secondsLeft)} left`);
+  if (bytesDone < 0 || (bytesDone === 0 && bytesTotal < 0)) return '';
+  const parts = [bytesTotal >= 0 ? `${size(bytesDone)} of ${size(bytesTotal)}` : size(bytesDone)];
+  if (bytesPerSecond > 0) parts.push(`${size(bytesPerSecond)}/s`);
+  if (secondsLeft >= 0) parts.push(`about ${duration(secondsLeft)} left`);
   return parts.join(' · ');
 }
 

@@ -26,12 +26,6 @@ DownloadTiming currentTiming() {
     return timing;
 }
 
-void throwIfCancelled(const std::atomic<bool>& cancel) {
-    if (cancel) {
-        throw OperationCancelled();
-    }
-}
-
 } // namespace
 
 void setDownloadTimingForTesting(const DownloadTiming& newTiming) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <exception>
 
 namespace hub {
@@ -11,5 +12,12 @@ struct OperationCancelled : std::exception {
         return "The operation was cancelled.";
     }
 };
+
+// Throws OperationCancelled once the flag is raised.
+inline void throwIfCancelled(const std::atomic<bool>& cancel) {
+    if (cancel) {
+        throw OperationCancelled();
+    }
+}
 
 } // namespace hub

@@ -30,12 +30,6 @@ constexpr double downloadShare = 0.4;
     throw std::runtime_error("The package is too large to download safely.");
 }
 
-void throwIfCancelled(const std::atomic<bool>& cancel) {
-    if (cancel) {
-        throw OperationCancelled();
-    }
-}
-
 std::string withVersionQuery(const std::string& url, const std::string& version) {
     if (version.empty()) {
         return url;

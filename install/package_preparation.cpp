@@ -20,12 +20,6 @@ namespace hub {
 
 namespace {
 
-void throwIfCancelled(const std::atomic<bool>& cancel) {
-    if (cancel) {
-        throw OperationCancelled();
-    }
-}
-
 void checkDefinition(const CatalogComponent& component) {
     if (component.downloadUrl.empty()) {
         throw std::runtime_error(component.name + " is not available for download yet.");

@@ -146,8 +146,9 @@ Recovery recover(const TargetFolders& folders) {
     } else {
         recovery.steps.push_back("previous version not restored, the next start will try again (" +
                                  windowsErrorText(error) + ")");
-        recovery.blockedBy.clear();
-        block(recovery, folders.previous, error);
+        // The only copy of the old version: this, not an earlier leftover, is what blocks.
+        recovery.blockedBy = folders.previous;
+        recovery.error = error;
         recovery.onlyCopyLeft = true;
     }
     return recovery;
